@@ -1,0 +1,63 @@
+#include "DevTable.h"
+
+namespace {
+// Smallest stored size of one row: eight values and an empty name.
+constexpr int kMinStoredRow = 4 * DEVROW_PROPERTY_COUNT;
+}
+
+CDevTable::~CDevTable() { Clear(); }
+
+void CDevTable::Clear()
+{
+    m_arRow.SetSize(0);
+    m_mapRow.clear();
+    m_setRow.clear();
+}
+
+bool CDevTable::Insert(const CDevRow& row) { return m_setRow.insert(row).second; }
+
+void CDevTable::BuildRowMap()
+{
+    m_mapRow.clear();
+    m_mapRow.reserve(m_setRow.size());
+    for (const CDevRow& row : m_setRow) m_mapRow.push_back(const_cast<CDevRow*>(&row));
+}
+
+CDevRow* CDevTable::Row(unsigned index) { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
+
+const CDevRow* CDevTable::Row(unsigned index) const { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
+
+void CDevTable::Serialize(COwnerArchive& archive)
+{
+    if (!archive.IsStoring()) {
+        Deserialize(archive);
+        return;
+    }
+    // The count is the ordered set's; a table filled only through its row
+    // array (the legacy form) stores that array instead.
+    const bool fromArray = m_setRow.empty() || m_arRow.GetSize() >= static_cast<int>(m_setRow.size());
+    const unsigned count = m_setRow.empty() ? static_cast<unsigned>(m_arRow.GetSize()) : static_cast<unsigned>(m_setRow.size());
+    archive << count;
+    m_dwRowCount = count;
+    if (fromArray) {
+        for (int i = 0; i < static_cast<int>(count); ++i) m_arRow[i].Store(archive);
+        return;
+    }
+    for (const CDevRow& row : m_setRow) row.Store(archive);
+}
+
+bool CDevTable::Deserialize(COwnerArchive& archive)
+{
+    // Later versions carry no count and no rows this driver reads.
+    if (archive.GetNowVersion() > ARCHIVE_VERSION) return true;
+    if (archive.Remaining() < 4) return false;
+    unsigned count = 0;
+    archive >> count;
+    if (count > static_cast<unsigned>(archive.Remaining() / kMinStoredRow)) return false;
+    m_dwRowCount = count;
+    m_arRow.SetSize(static_cast<int>(count));
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        if (!m_arRow[i].DeserializeFormOld(archive)) return false;
+    }
+    return true;
+}

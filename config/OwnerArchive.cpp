@@ -1,0 +1,99 @@
+#include "OwnerArchive.h"
+
+#include <algorithm>
+#include <cstring>
+
+void COwnerArchive::mfCheckBuffer(int n)
+{
+    if (n <= 0 || m_nPosition < 0) return;
+    const long long end = static_cast<long long>(m_nPosition) + n;
+    if (end <= GetSize()) return;
+    const long long grown = std::max<long long>(static_cast<long long>(GetSize()) + ARCHIVE_GROW_STEP, end);
+    m_buffer.SetSize(static_cast<int>(grown));
+}
+
+void COwnerArchive::SvrWrite(const unsigned char* src, int n)
+{
+    if (m_nMode == ARCHIVE_LOAD) SvrChangeMode(ARCHIVE_STORE);
+    if (!src || n <= 0 || m_nPosition < 0) return;
+    mfCheckBuffer(n);
+    std::memcpy(m_buffer.GetData() + m_nPosition, src, static_cast<size_t>(n));
+    m_nPosition += n;
+    m_nDataEnd = std::max(m_nDataEnd, m_nPosition);
+}
+
+bool COwnerArchive::SvrRead(unsigned char* dst, int n)
+{
+    if (m_nMode == ARCHIVE_STORE) SvrChangeMode(ARCHIVE_LOAD);
+    if (!dst || n <= 0 || m_nPosition < 0) return false;
+    if (static_cast<long long>(m_nPosition) + n > GetSize()) return false;
+    std::memcpy(dst, m_buffer.GetData() + m_nPosition, static_cast<size_t>(n));
+    m_nPosition += n;
+    return true;
+}
+
+void COwnerArchive::HeaderStep()
+{
+    if (m_nMode == ARCHIVE_STORE) {
+        const unsigned char header[2] = {ARCHIVE_VERSION & 0xFF, ARCHIVE_VERSION >> 8};
+        mfCheckBuffer(2);
+        std::memcpy(m_buffer.GetData() + m_nPosition, header, 2);
+        m_nPosition += 2;
+        m_nDataEnd = std::max(m_nDataEnd, m_nPosition);
+        return;
+    }
+    unsigned char header[2] = {0, 0};
+    SvrRead(header, 2);
+    // An archive without a header is read from its first byte.
+    if ((header[0] | (header[1] << 8)) < ARCHIVE_VERSION) m_nPosition = 0;
+}
+
+void COwnerArchive::SvrChangeMode(ARCHIVESTATUS mode)
+{
+    if (mode != ARCHIVE_LOAD && mode != ARCHIVE_STORE) return;
+    if (mode != m_nMode) {
+        m_nMode = mode;
+        if (m_nPosition != 0) {
+            m_buffer.SetSize(std::max(0, m_nPosition));
+            m_nDataEnd = std::min(m_nDataEnd, m_nPosition);
+            m_nPosition = 0;
+        }
+        HeaderStep();
+    } else if (m_nPosition == 0) {
+        HeaderStep();
+    }
+}
+
+unsigned short COwnerArchive::GetNowVersion()
+{
+    if (m_nMode == ARCHIVE_STORE) SvrChangeMode(ARCHIVE_LOAD);
+    const int saved = m_nPosition;
+    m_nPosition = 0;
+    unsigned char header[2] = {0, 0};
+    SvrRead(header, 2);
+    m_nPosition = saved;
+    return static_cast<unsigned short>(header[0] | (header[1] << 8));
+}
+
+COwnerArchive& COwnerArchive::operator>>(unsigned int& value)
+{
+    unsigned char bytes[4];
+    if (SvrRead(bytes, 4)) value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<unsigned>(bytes[3]) << 24);
+    return *this;
+}
+
+COwnerArchive& COwnerArchive::operator>>(int& value)
+{
+    unsigned int raw = static_cast<unsigned int>(value);
+    *this >> raw;
+    value = static_cast<int>(raw);
+    return *this;
+}
+
+COwnerArchive& COwnerArchive::operator<<(unsigned int value)
+{
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    SvrWrite(bytes, 4);
+    return *this;
+}

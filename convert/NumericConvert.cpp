@@ -1,0 +1,134 @@
+// Controller words as hex text (wire byte order) to host numbers and back.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "config/DevTables.h"
+#include "convert/StringToNumber.h"
+#include "vi5z_uvevarov_ave/DevServer.h"
+
+namespace {
+
+// Units of `group` characters taken from the last to the first.
+CString ReverseGroups(const CString& text, int group)
+{
+    const int n = text.GetLength();
+    if (group <= 0) return text;
+    CString out;
+    for (int pos = n - group; pos >= 0; pos -= group) out += text.Mid(pos, group);
+    return out;
+}
+
+uint32_t ParseWith(const CString& text, const char* format)
+{
+    uint32_t slot = 0;
+    cstringToNumeric(text, format, &slot);
+    return slot;
+}
+
+} // namespace
+
+int CDevServer::HexCharsOfCode(int code)
+{
+    if (code >= CHLCODE_BUB && code <= CHLCODE_DD) return static_cast<int>(std::lround(std::pow(2.0, (code - 80) / 3 + 1)));
+    if (code == CHLCODE_DF) return 8;
+    return 0;
+}
+
+double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
+{
+    int n = 0;
+    if (code >= 0 && code <= 15) n = 2 * length;
+    else if (code >= CHLCODE_BUB && code <= CHLCODE_DF) n = HexCharsOfCode(code);
+    else if (code == CHLCODE_DECIMAL_TEXT) n = length;
+    if (n < 0 || n > text.GetLength()) return 0.0;
+
+    const CString field = ReverseGroups(text.Left(n), group);
+    if (code >= 0 && code <= 15) return static_cast<double>((static_cast<int32_t>(ParseWith(field, "%x")) >> code) & 1);
+    switch (code) {
+    case CHLCODE_BUB: return static_cast<double>(ParseWith(field, "%X") & 0xFFu);
+    case CHLCODE_BB: return static_cast<double>(static_cast<int8_t>(ParseWith(field, "%X") & 0xFFu));
+    case CHLCODE_WUB: return static_cast<double>(ParseWith(field, "%X") & 0xFFFFu);
+    case CHLCODE_WB: return static_cast<double>(static_cast<int16_t>(ParseWith(field, "%X") & 0xFFFFu));
+    case CHLCODE_DUB: return static_cast<double>(ParseWith(field, "%X"));
+    case CHLCODE_DB: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%X")));
+    // Reading BCD digits as decimal text yields the BCD value.
+    case CHLCODE_BD:
+    case CHLCODE_WD:
+    case CHLCODE_DD: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%d")));
+    case CHLCODE_DF: {
+        uint32_t pattern = 0;
+        for (int i = 0; i < 4; ++i) pattern = (pattern << 8) | (ParseWith(field.Mid(2 * i, 2), "%x") & 0xFFu);
+        float value;
+        std::memcpy(&value, &pattern, sizeof value);
+        return static_cast<double>(value);
+    }
+    case CHLCODE_DECIMAL_TEXT: {
+        double value = 0.0;
+        cstringToNumeric(field, "%lf", &value);
+        return value;
+    }
+    default: return 0.0;
+    }
+}
+
+CString CDevServer::SvrDouble2Str(double value, int code, int length)
+{
+    int n = length;
+    if (code >= CHLCODE_BUB && code <= CHLCODE_DF) n = HexCharsOfCode(code);
+
+    CString numberFormat;
+    numberFormat.Format("%%.%d", n);
+    CString digits;
+    if (code >= CHLCODE_BUB && code <= CHLCODE_DD) {
+        const int32_t v = Double2Int(value);
+        uint32_t shown = static_cast<uint32_t>(v);
+        const char* suffix = "X";
+        switch (code) {
+        case CHLCODE_BUB: shown &= 0xFFu; break;
+        case CHLCODE_BB: shown = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(v & 0xFF))); break;
+        case CHLCODE_BD: shown &= 0xFFu; suffix = "d"; break;
+        case CHLCODE_WUB: shown &= 0xFFFFu; break;
+        case CHLCODE_WB: shown = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(v & 0xFFFF))); break;
+        case CHLCODE_WD: shown &= 0xFFFFu; suffix = "d"; break;
+        case CHLCODE_DD: suffix = "d"; break;
+        default: break;
+        }
+        const CString format = numberFormat + suffix;
+        if (*suffix == 'd') digits.Format(format.c_str(), static_cast<int32_t>(shown));
+        else digits.Format(format.c_str(), shown);
+    } else if (code == CHLCODE_DF) {
+        const float single = static_cast<float>(value);
+        uint32_t pattern;
+        std::memcpy(&pattern, &single, sizeof pattern);
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            CString byte;
+            byte.Format("%.2x", (pattern >> shift) & 0xFFu);
+            digits += byte;
+        }
+    } else if (code == CHLCODE_DECIMAL_TEXT) {
+        CString format;
+        format.Format("%%%d.%dlf", n, 2);
+        digits.Format(format.c_str(), value);
+    }
+
+    const CString kept = digits.Right(n);
+    if (code == CHLCODE_DECIMAL_TEXT) return kept;
+    if (n < 1) return CString();
+    return ReverseGroups(kept, 2);
+}
+
+int CDevServer::Double2Int(double& value)
+{
+    // Positive values keep their unsigned 32-bit pattern; values the
+    // platform cannot convert become 0 or INT_MIN instead of undefined.
+    if (value > 0) {
+        const double t = value + 0.5;
+        if (t < 4294967296.0) return static_cast<int>(static_cast<uint32_t>(t));
+        if (t < 9223372036854775808.0) return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(t)));
+        return 0;
+    }
+    const double t = value - 0.5;
+    if (t > -2147483649.0) return static_cast<int>(t);
+    return INT32_MIN;
+}

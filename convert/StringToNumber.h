@@ -1,0 +1,29 @@
+// Text-to-number layer every numeric parse of the driver rests on: a
+// format text picks one of seven converters. Parsing stops at the first
+// character that cannot belong to the number; non-numbers give 0.
+#pragma once
+
+#include "host/CString.h"
+
+using NumericConverter = int (*)(CString text, void* out, bool positive);
+
+struct ConvertTableRow {
+    const char* format;
+    NumericConverter converter;
+    const char* description;
+};
+
+constexpr int CONVERT_TABLE_COUNT = 7;
+extern const ConvertTableRow convert_table[CONVERT_TABLE_COUNT];
+
+int cstringToInt(CString text, void* out, bool positive);
+int cstringToUInt(CString text, void* out, bool positive);
+int cstringToLong(CString text, void* out, bool positive);
+int cstringToHex(CString text, void* out, bool positive);
+int cstringToOct(CString text, void* out, bool positive);
+int cstringToFloat(CString text, void* out, bool positive);
+int cstringToDouble(CString text, void* out, bool positive);
+
+// 0 after a conversion; 1 when the format names no converter (out untouched).
+// Every format writes 4 bytes except "%lf", which writes a double.
+int cstringToNumeric(CString text, CString format, void* out);

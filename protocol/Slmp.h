@@ -1,0 +1,36 @@
+// SLMP 3E binary frames as the driver composes them: upper-case hex text,
+// two characters per byte in wire order.
+#pragma once
+
+#include "host/afx.h"
+
+namespace slmp {
+
+constexpr const char* kHeaderPrefix = "500000FFFF0300";
+constexpr const char* kBatchReadWords = "500000FFFF03000C00100001040000";
+constexpr const char* kRandomReadDword = "500000FFFF03000C001000030400000001";
+constexpr const char* kBatchWriteWordsBody = "100001140000";
+constexpr const char* kBatchWriteBitsBody = "100001140100";
+constexpr const char* kRandomWriteDword = "500000FFFF030010001000021400000001";
+
+// Response layout, in characters of the hex text.
+constexpr int kRoutingPos = 4;
+constexpr int kRoutingLen = 10;
+constexpr int kEndCodePos = 18;
+constexpr int kDataPos = 22;
+constexpr int kResponseHeaderBytes = 11;
+
+// Exchange results besides a byte count.
+constexpr int kNoResponse = -2;
+constexpr int kRoutingMismatch = -3;
+
+// Device number (three bytes, little-endian) and device code.
+CString DeviceReference(unsigned address, const char* deviceCode);
+// A 16-bit count, low byte first.
+CString Count16(unsigned count);
+// Prefixes a body (monitoring timer onwards) with the header and its length.
+CString WithHeader(const CString& body);
+// The read request for `words` words (or one double word) at `address`.
+CString ReadRequest(unsigned registerType, unsigned address, int words);
+
+} // namespace slmp

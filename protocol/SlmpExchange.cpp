@@ -1,0 +1,120 @@
+// One request and one response over the host's communication channel,
+// polled within the device's wait time.
+#include <cstring>
+
+#include "convert/StringToNumber.h"
+#include "host/ZoltTools.h"
+#include "protocol/Slmp.h"
+#include "vi5z_uvevarov_ave/DevData.h"
+#include "vi5z_uvevarov_ave/DevServer.h"
+
+namespace {
+constexpr int kChunk = 512;
+constexpr int kFollowUpTimeoutMs = 20;
+constexpr unsigned kPollPauseMs = 10;
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
+} // namespace
+
+int CDevServer::SvrHByte2HStr(CByteArray& bytes, CString& text)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    const int n = bytes.GetSize();
+    char* out = text.GetBufferSetLength(2 * n);
+    for (int i = 0; i < n; ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+    return 1;
+}
+
+int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
+{
+    const int n = text.GetLength();
+    if (n == 0 || n % 2 != 0) return 0;
+    bytes.SetSize(n / 2);
+    const char* digits = text.c_str();
+    for (int i = 0; i < n / 2; ++i) {
+        const int high = HexDigit(digits[2 * i]);
+        const int low = HexDigit(digits[2 * i + 1]);
+        // Same result as parsing the pair with "%x": stop at a non-digit.
+        bytes[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
+    }
+    return 1;
+}
+
+int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
+{
+    if (!data.m_pComm) return -1;
+    out.SetSize(0);
+    int length = kChunk;
+    int timeout = static_cast<int>(WaitTime(data));
+    unsigned char buffer[kChunk];
+    for (;;) {
+        std::memset(buffer, 0, sizeof buffer);
+        if (length > kChunk) length = kChunk;
+        const int got = data.m_pComm->ReceiveData(buffer, &length, timeout);
+        if (got < 0) return -1;
+        if (got == 0) return out.GetSize();
+        // A channel that claims more than it may deliver is cut to the buffer.
+        const int usable = got > kChunk ? kChunk : got;
+        const int base = out.GetSize();
+        out.SetSize(base + usable);
+        std::memcpy(out.GetData() + base, buffer, static_cast<size_t>(usable));
+        if (length <= 0) return out.GetSize();
+        timeout = kFollowUpTimeoutMs;
+    }
+}
+
+int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expected, CString& response)
+{
+    CString requestText = request;
+    CByteArray bytes;
+    SvrHStr2HByte(requestText, bytes);
+    const unsigned wait = WaitTime(data);
+    if (data.m_pComm && data.m_pComm->PrepareSend() == 0 && bytes.GetSize() > 0) {
+        int count = bytes.GetSize();
+        data.m_pComm->SendData(bytes.GetData(), &count, static_cast<int>(wait));
+    }
+
+    bytes.SetSize(0);
+    const uint64_t start = Zolt_GetTickCount();
+    CByteArray chunk;
+    for (;;) {
+        const int got = SvrReadTcpip(data, chunk);
+        if (got <= 0) {
+            if (Zolt_GetTickCount() - start >= wait) break;
+            Zolt_Sleep(kPollPauseMs);
+            continue;
+        }
+        const int room = expected - bytes.GetSize();
+        const int take = got < room ? got : (room > 0 ? room : 0);
+        const int base = bytes.GetSize();
+        bytes.SetSize(base + take);
+        if (take > 0) std::memcpy(bytes.GetData() + base, chunk.GetData(), static_cast<size_t>(take));
+        if (bytes.GetSize() >= expected) break;
+        Zolt_Sleep(kPollPauseMs);
+    }
+
+    SvrHByte2HStr(bytes, response);
+    if (bytes.GetSize() == 0) return slmp::kNoResponse;
+    if (response.Mid(slmp::kRoutingPos, slmp::kRoutingLen) != requestText.Mid(slmp::kRoutingPos, slmp::kRoutingLen))
+        return slmp::kRoutingMismatch;
+    // Cut off before the end code: a response of the wrong length.
+    if (response.GetLength() < slmp::kDataPos) return bytes.GetSize();
+    const CString endCode = response.Mid(slmp::kEndCodePos, 4);
+    if (endCode != "0000") {
+        unsigned code = 0;
+        cstringToNumeric(endCode.Mid(2, 2) + endCode.Mid(0, 2), "%x", &code);
+        return -(100 + static_cast<int>(code));
+    }
+    return bytes.GetSize();
+}

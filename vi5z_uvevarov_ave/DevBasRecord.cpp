@@ -1,0 +1,123 @@
+// Life cycle of the device data record and the legacy configuration load.
+#include "convert/StringToNumber.h"
+#include "vi5z_uvevarov_ave/DevBas.h"
+
+namespace {
+
+// Reads a count-prefixed array of values; false when the count runs past
+// the bytes the archive holds.
+bool ReadValueArray(COwnerArchive& archive, CArray<unsigned int, unsigned int>& values)
+{
+    if (archive.Remaining() < 4) return false;
+    unsigned count = 0;
+    archive >> count;
+    if (count > static_cast<unsigned>(archive.Remaining() / 4)) return false;
+    values.SetSize(static_cast<int>(count));
+    for (int i = 0; i < static_cast<int>(count); ++i) archive >> values[i];
+    return true;
+}
+
+} // namespace
+
+void CDevBas::mfDefaultTypeLimits(DEV_DATA& dev)
+{
+    dev.m_arTypeLimit.SetSize(REGISTER_TYPE_COUNT);
+    for (int type = 0; type < REGISTER_TYPE_COUNT; ++type) {
+        unsigned limit = 0;
+        cstringToNumeric(CHLTYPE_STR_EDIT3[type], "%d", &limit);
+        dev.m_arTypeLimit[type] = limit;
+    }
+}
+
+bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
+{
+    if (data.m_pDevData) return true;
+    DEV_DATA* dev = new DEV_DATA();
+    data.m_pDevData = dev;
+    dev->m_arDevParam.SetSize(4);
+    dev->m_arDevParam[PARAM_WAITTIME] = 200;
+    dev->m_arDevParam[PARAM_BLOCKMETHOD] = 0;
+    dev->m_arDevParam[PARAM_ENCODING] = 0;
+    dev->m_arDevParam[PARAM_DECODEORDER] = 1;
+    dev->m_arLegacy2.SetSize(0);
+    dev->m_arLegacy3.SetSize(0);
+    dev->m_dwLegacyWord = 0;
+    dev->m_pTable = new CDevTable();
+    mfDefaultTypeLimits(*dev);
+
+    COwnerArchive* archive = data.m_pArchive;
+    if (!archive || archive->GetSize() == 0) return true;
+    archive->SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
+    if (archive->GetNowVersion() >= 20001) return true;
+    if (mfDeserializeFromOld(data)) return true;
+    // A rejected archive leaves nothing half-read behind.
+    mfDeleteMydata(data, nullptr);
+    COwnerArchive* held = data.m_pArchive;
+    data.m_pArchive = nullptr;
+    mfCheckDevDataInit(data);
+    data.m_pArchive = held;
+    return false;
+}
+
+bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
+{
+    DEV_DATA* dev = data.m_pDevData;
+    COwnerArchive* archive = data.m_pArchive;
+    if (!dev || !archive) return true;
+
+    CArray<unsigned int, unsigned int> params;
+    if (!ReadValueArray(*archive, params)) return false;
+    const int stored = params.GetSize();
+    if (stored == 3 || stored == 7 || stored == 10) {
+        // Older layouts: the defaults stay, a 3-value layout clears the last.
+        if (stored == 3) dev->m_arDevParam[PARAM_DECODEORDER] = 0;
+    } else {
+        dev->m_arDevParam.SetSize(stored);
+        for (int i = 0; i < stored; ++i) dev->m_arDevParam[i] = params[i];
+        if (stored < 4) dev->m_arDevParam.SetSize(4);
+    }
+    if (!ReadValueArray(*archive, dev->m_arLegacy2)) return false;
+    if (!ReadValueArray(*archive, dev->m_arLegacy3)) return false;
+    if (archive->Remaining() < 4) return false;
+    *archive >> dev->m_dwLegacyWord;
+    if (!dev->m_pTable->Deserialize(*archive)) return false;
+
+    if (archive->AtDataEnd()) {
+        mfDefaultTypeLimits(*dev);
+        return true;
+    }
+    if (archive->Remaining() < 4 * REGISTER_TYPE_COUNT) return false;
+    dev->m_arTypeLimit.SetSize(REGISTER_TYPE_COUNT);
+    for (int type = 0; type < REGISTER_TYPE_COUNT; ++type) *archive >> dev->m_arTypeLimit[type];
+    return true;
+}
+
+int CDevBas::mfDeleteMydata(ZOLT_DATA& data, DEV_DATA* copyTarget)
+{
+    DEV_DATA* dev = data.m_pDevData;
+    if (!dev) return 1;
+    if (copyTarget) {
+        copyTarget->m_fPlanScale = dev->m_fPlanScale;
+        copyTarget->m_nPlanReserved = dev->m_nPlanReserved;
+        copyTarget->m_nPlanTwenty = dev->m_nPlanTwenty;
+        copyTarget->m_fPlanTwenty = dev->m_fPlanTwenty;
+        copyTarget->m_nReadCap = dev->m_nReadCap;
+        copyTarget->m_nMixedMin = dev->m_nMixedMin;
+        copyTarget->m_nMixedMax = dev->m_nMixedMax;
+        copyTarget->m_nCopyWord1 = dev->m_nCopyWord1;
+        copyTarget->m_nWriteReserved = dev->m_nWriteReserved;
+        copyTarget->m_nLastWordImage = dev->m_nLastWordImage;
+        copyTarget->m_nLastWriteTime = dev->m_nLastWriteTime;
+        copyTarget->m_nCopyWord4 = dev->m_nCopyWord4;
+    }
+    dev->m_arDevParam.SetSize(0);
+    dev->m_arLegacy2.SetSize(0);
+    dev->m_arLegacy3.SetSize(0);
+    dev->m_arBlock.SetSize(0);
+    dev->m_arTypeLimit.SetSize(0);
+    delete dev->m_pTable;
+    dev->m_pTable = nullptr;
+    delete dev;
+    data.m_pDevData = nullptr;
+    return 1;
+}

@@ -1,0 +1,33 @@
+// The library's three exported entry points.
+#include "vi5z_uvevarov_ave/IDeviceCtrl.h"
+#include "vi5z_uvevarov_ave/KVSGConvertLayer.h"
+
+#define ZOLT_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+
+ZOLT_EXPORT IDeviceCtrl* CreateDeviceCtrl(const char* name, IDevRtdbCtrl* rtdb)
+{
+    try {
+        return new KVSG::KVSGConvertLayer(name, rtdb);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+ZOLT_EXPORT int DestroyDeviceCtrl(IDeviceCtrl* device)
+{
+    if (!device) return 1;
+    if (auto* tagDriver = dynamic_cast<KVSG::KVSGConvertLayer*>(device)) delete tagDriver;
+    return 0;
+}
+
+ZOLT_EXPORT int GetInterfaceVersion(int version, IDeviceCtrl* device)
+{
+    if (!device) return 1;
+    if (auto* core = dynamic_cast<CDevCtrl*>(device)) {
+        if (CDevRtdb* accessor = core->Accessor()) accessor->SetVersion(version);
+    }
+    return 2;
+}
+}
