@@ -1,5 +1,7 @@
 // The write path: one request for one row or one planned block; a bit
 // inside a word is written by reading the word first.
+#include <vector>
+
 #include "protocol/ChannelSpan.h"
 #include "protocol/Slmp.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
@@ -97,13 +99,17 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
     }
 
     CString payload;
+    // Bit units carry two points a byte, the first in the high nibble.
+    std::vector<unsigned char> bitPoints;
+    if (wordLen == 0) bitPoints.assign(static_cast<size_t>(points), 0);
     for (int r = firstRow; r <= lastRow; ++r) {
         const CDevRow* row = table.Row(static_cast<unsigned>(r));
         if (!row) continue;
         double v = valueAt(r);
         const unsigned code = row->GetdwValue(ROW_DATATYPE);
         if (wordLen == 0) {
-            payload += v == 0.0 ? "00" : "10";
+            const unsigned offset = row->GetdwValue(ROW_ADDRESS) - address;
+            if (offset < bitPoints.size()) bitPoints[offset] = v == 0.0 ? 0 : 1;
         } else if (code < 32) {
             if (CDevServer::Double2Int(v) != 0) image |= 1u << code;
             else image &= ~(1u << code);
@@ -113,6 +119,12 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         } else {
             image = static_cast<uint32_t>(CDevServer::Double2Int(v));
         }
+    }
+
+    for (size_t i = 0; i < bitPoints.size(); i += 2) {
+        CString pair;
+        pair.Format("%u%u", bitPoints[i], i + 1 < bitPoints.size() ? bitPoints[i + 1] : 0u);
+        payload += pair;
     }
 
     if (wordLen == 2) {

@@ -1,0 +1,317 @@
+#include "sim/SlmpHandler.h"
+
+namespace sim {
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le24(const uint8_t* p) { return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16); }
+uint32_t Le32(const uint8_t* p) { return Le24(p) | (static_cast<uint32_t>(p[3]) << 24); }
+void Put16(std::vector<uint8_t>& out, uint32_t v)
+{
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+struct DeviceRef {
+    size_t area;
+    uint32_t number;
+};
+
+// A device reference: three-byte number and device code.
+bool ParseRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode)
+{
+    const auto area = AreaByCode(p[3]);
+    if (!area) {
+        endCode = endcode::kDeviceNotFound;
+        return false;
+    }
+    ref = {*area, Le24(p)};
+    return true;
+}
+
+} // namespace
+
+size_t CompleteRequestSize(const uint8_t* data, size_t size)
+{
+    if (size < kRequestHeaderBytes) return 0;
+    const size_t total = kRequestHeaderBytes + Le16(data + 7);
+    return size >= total ? total : 0;
+}
+
+std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size)
+{
+    if (!request || size < kRequestHeaderBytes || request[0] != 0x50 || request[1] != 0x00) return {};
+    ++m_requests;
+    const size_t declared = Le16(request + 7);
+    Reply reply;
+    uint16_t command = 0, subcommand = 0;
+    // Monitoring timer, command and subcommand take the first six bytes.
+    if (declared != size - kRequestHeaderBytes || declared < 6) {
+        reply.endCode = endcode::kLengthMismatch;
+        if (size >= 15) {
+            command = Le16(request + 11);
+            subcommand = Le16(request + 13);
+        }
+    } else {
+        command = Le16(request + 11);
+        subcommand = Le16(request + 13);
+        reply = Dispatch(command, subcommand, request + 15, size - 15);
+    }
+
+    std::vector<uint8_t> response = {0xD0, 0x00, request[2], request[3], request[4], request[5], request[6]};
+    std::vector<uint8_t> body;
+    Put16(body, reply.endCode);
+    if (reply.endCode == endcode::kOk) {
+        body.insert(body.end(), reply.data.begin(), reply.data.end());
+    } else {
+        // Error information: the responding station and the failed command.
+        body.insert(body.end(), request + 2, request + 7);
+        Put16(body, command);
+        Put16(body, subcommand);
+    }
+    Put16(response, static_cast<uint32_t>(body.size()));
+    response.insert(response.end(), body.begin(), body.end());
+    return response;
+}
+
+SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, const uint8_t* data, size_t size)
+{
+    switch (command) {
+    case 0x0401:
+        if (subcommand <= 1) return BatchRead(subcommand == 1, data, size);
+        break;
+    case 0x1401:
+        if (subcommand <= 1) return BatchWrite(subcommand == 1, data, size);
+        break;
+    case 0x0403:
+        if (subcommand == 0) return RandomRead(data, size);
+        break;
+    case 0x1402:
+        if (subcommand == 0) return RandomWrite(data, size);
+        if (subcommand == 1) return RandomWriteBits(data, size);
+        break;
+    default: break;
+    }
+    Reply reply;
+    reply.endCode = endcode::kUnsupportedCommand;
+    return reply;
+}
+
+uint16_t SlmpHandler::ReadWordAt(size_t area, uint32_t number) const
+{
+    // A bit device read in words gives 16 points from the number on.
+    if (m_memory.Area(area).unit != DeviceUnit::Bit) return m_memory.GetWord(area, number);
+    uint16_t word = 0;
+    for (uint32_t i = 0; i < 16; ++i)
+        if (m_memory.GetBit(area, number + i)) word = static_cast<uint16_t>(word | (1u << i));
+    return word;
+}
+
+void SlmpHandler::WriteWordAt(size_t area, uint32_t number, uint16_t value)
+{
+    if (m_memory.Area(area).unit != DeviceUnit::Bit) {
+        m_memory.SetWord(area, number, value);
+        return;
+    }
+    for (uint32_t i = 0; i < 16; ++i) m_memory.SetBit(area, number + i, (value >> i) & 1u);
+}
+
+namespace {
+// Word-view extent of `count` units from `number` in an area.
+uint64_t WordEnd(const DeviceArea& area, uint32_t number, uint32_t count)
+{
+    if (area.unit == DeviceUnit::Bit) return static_cast<uint64_t>(number) + 16ull * count;
+    return static_cast<uint64_t>(number) + count;
+}
+uint64_t AreaEnd(const DeviceArea& area, uint32_t wordCount)
+{
+    return area.unit == DeviceUnit::Bit ? area.points : wordCount;
+}
+} // namespace
+
+SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, size_t size)
+{
+    Reply reply;
+    if (size != 6) {
+        reply.endCode = endcode::kLengthMismatch;
+        return reply;
+    }
+    DeviceRef ref{};
+    if (!ParseRef(data, ref, reply.endCode)) return reply;
+    const uint32_t count = Le16(data + 4);
+    const DeviceArea& area = m_memory.Area(ref.area);
+    if (bitUnits) {
+        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
+        else if (count == 0 || count > kMaxBatchBits) reply.endCode = endcode::kPointsOutOfRange;
+        else if (static_cast<uint64_t>(ref.number) + count > area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (reply.endCode != endcode::kOk) return reply;
+        for (uint32_t i = 0; i < count; i += 2) {
+            const uint8_t high = m_memory.GetBit(ref.area, ref.number + i) ? 0x10 : 0x00;
+            const uint8_t low = (i + 1 < count && m_memory.GetBit(ref.area, ref.number + i + 1)) ? 0x01 : 0x00;
+            reply.data.push_back(high | low);
+        }
+        return reply;
+    }
+    if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
+    else if (WordEnd(area, ref.number, count) > AreaEnd(area, m_memory.WordCount(ref.area))) reply.endCode = endcode::kDeviceOutOfRange;
+    if (reply.endCode != endcode::kOk) return reply;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
+        Put16(reply.data, ReadWordAt(ref.area, at));
+    }
+    return reply;
+}
+
+SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, size_t size)
+{
+    Reply reply;
+    if (size < 6) {
+        reply.endCode = endcode::kLengthMismatch;
+        return reply;
+    }
+    DeviceRef ref{};
+    if (!ParseRef(data, ref, reply.endCode)) return reply;
+    const uint32_t count = Le16(data + 4);
+    const DeviceArea& area = m_memory.Area(ref.area);
+    const size_t payload = size - 6;
+    if (bitUnits) {
+        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
+        else if (count == 0 || count > kMaxBatchBits) reply.endCode = endcode::kPointsOutOfRange;
+        else if (payload != (count + 1) / 2) reply.endCode = endcode::kLengthMismatch;
+        else if (static_cast<uint64_t>(ref.number) + count > area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (reply.endCode != endcode::kOk) return reply;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t byte = data[6 + i / 2];
+            m_memory.SetBit(ref.area, ref.number + i, (i % 2 == 0 ? (byte >> 4) : byte) & 0x01);
+        }
+        return reply;
+    }
+    if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
+    else if (payload != 2ull * count) reply.endCode = endcode::kLengthMismatch;
+    else if (WordEnd(area, ref.number, count) > AreaEnd(area, m_memory.WordCount(ref.area))) reply.endCode = endcode::kDeviceOutOfRange;
+    if (reply.endCode != endcode::kOk) return reply;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
+        WriteWordAt(ref.area, at, Le16(data + 6 + 2 * i));
+    }
+    return reply;
+}
+
+SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
+{
+    Reply reply;
+    if (size < 2) {
+        reply.endCode = endcode::kLengthMismatch;
+        return reply;
+    }
+    const uint32_t words = data[0], dwords = data[1];
+    if (words + dwords == 0 || words + dwords > kMaxRandomReadPoints) reply.endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 2 + 4ull * (words + dwords)) reply.endCode = endcode::kLengthMismatch;
+    if (reply.endCode != endcode::kOk) return reply;
+    std::vector<uint8_t> out;
+    for (uint32_t i = 0; i < words + dwords; ++i) {
+        DeviceRef ref{};
+        if (!ParseRef(data + 2 + 4 * i, ref, reply.endCode)) return reply;
+        const DeviceArea& area = m_memory.Area(ref.area);
+        const bool dword = i >= words;
+        const uint32_t span = dword ? 2 : 1;
+        uint64_t end = 0, limit = AreaEnd(area, m_memory.WordCount(ref.area));
+        if (area.unit == DeviceUnit::DoubleWord) end = (static_cast<uint64_t>(ref.number) + 1) * 2;
+        else end = WordEnd(area, ref.number, span);
+        if (end > limit) {
+            reply.endCode = endcode::kDeviceOutOfRange;
+            return reply;
+        }
+        if (area.unit == DeviceUnit::DoubleWord) {
+            const uint32_t value = m_memory.GetDword(ref.area, ref.number);
+            Put16(out, value & 0xFFFF);
+            if (dword) Put16(out, value >> 16);
+        } else if (area.unit == DeviceUnit::Bit) {
+            Put16(out, ReadWordAt(ref.area, ref.number));
+            if (dword) Put16(out, ReadWordAt(ref.area, ref.number + 16));
+        } else {
+            Put16(out, m_memory.GetWord(ref.area, ref.number));
+            if (dword) Put16(out, m_memory.GetWord(ref.area, ref.number + 1));
+        }
+    }
+    reply.data = std::move(out);
+    return reply;
+}
+
+SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
+{
+    Reply reply;
+    if (size < 2) {
+        reply.endCode = endcode::kLengthMismatch;
+        return reply;
+    }
+    const uint32_t words = data[0], dwords = data[1];
+    if (words + dwords == 0 || words + dwords > kMaxRandomWritePoints) reply.endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 2 + 6ull * words + 8ull * dwords) reply.endCode = endcode::kLengthMismatch;
+    if (reply.endCode != endcode::kOk) return reply;
+    // Check every point before changing any, as a controller rejects the
+    // whole request.
+    struct Point {
+        DeviceRef ref;
+        bool dword;
+        uint32_t value;
+    };
+    std::vector<Point> points;
+    const uint8_t* p = data + 2;
+    for (uint32_t i = 0; i < words + dwords; ++i) {
+        const bool dword = i >= words;
+        DeviceRef ref{};
+        if (!ParseRef(p, ref, reply.endCode)) return reply;
+        const DeviceArea& area = m_memory.Area(ref.area);
+        const uint64_t limit = AreaEnd(area, m_memory.WordCount(ref.area));
+        const uint64_t end = area.unit == DeviceUnit::DoubleWord ? (static_cast<uint64_t>(ref.number) + 1) * 2
+                                                                  : WordEnd(area, ref.number, dword ? 2 : 1);
+        if (end > limit) {
+            reply.endCode = endcode::kDeviceOutOfRange;
+            return reply;
+        }
+        points.push_back({ref, dword, dword ? Le32(p + 4) : Le16(p + 4)});
+        p += dword ? 8 : 6;
+    }
+    for (const Point& point : points) {
+        const DeviceArea& area = m_memory.Area(point.ref.area);
+        if (area.unit == DeviceUnit::DoubleWord) {
+            const uint32_t old = m_memory.GetDword(point.ref.area, point.ref.number);
+            m_memory.SetDword(point.ref.area, point.ref.number, point.dword ? point.value : ((old & 0xFFFF0000u) | point.value));
+        } else {
+            const uint32_t step = area.unit == DeviceUnit::Bit ? 16 : 1;
+            WriteWordAt(point.ref.area, point.ref.number, static_cast<uint16_t>(point.value));
+            if (point.dword) WriteWordAt(point.ref.area, point.ref.number + step, static_cast<uint16_t>(point.value >> 16));
+        }
+    }
+    return reply;
+}
+
+SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size)
+{
+    Reply reply;
+    if (size < 1) {
+        reply.endCode = endcode::kLengthMismatch;
+        return reply;
+    }
+    const uint32_t count = data[0];
+    if (count == 0 || count > kMaxRandomBitPoints) reply.endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 1 + 5ull * count) reply.endCode = endcode::kLengthMismatch;
+    if (reply.endCode != endcode::kOk) return reply;
+    std::vector<std::pair<DeviceRef, bool>> points;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* p = data + 1 + 5 * i;
+        DeviceRef ref{};
+        if (!ParseRef(p, ref, reply.endCode)) return reply;
+        const DeviceArea& area = m_memory.Area(ref.area);
+        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
+        else if (ref.number >= area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (reply.endCode != endcode::kOk) return reply;
+        points.push_back({ref, p[4] == 0x01});
+    }
+    for (const auto& point : points) m_memory.SetBit(point.first.area, point.first.number, point.second);
+    return reply;
+}
+
+} // namespace sim
