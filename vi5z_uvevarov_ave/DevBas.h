@@ -34,6 +34,10 @@ public:
     // command word is not one of the twelve.
     static int mfDevIOCtrl(ZOLT_DATA& data, CString& command, CArray<double, double>& values, CStringArray& texts);
 
+    // Writes a device record in the legacy layout (header, parameters, the
+    // two legacy arrays, the legacy word, the table's row array, the limits).
+    static void mfSerializeToOld(const DEV_DATA& dev, COwnerArchive& archive);
+
     // Per-type block limits from the constant table.
     static void mfDefaultTypeLimits(DEV_DATA& dev);
 };
