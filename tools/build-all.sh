@@ -1,0 +1,7 @@
+#!/bin/sh
+# Builds the driver, the tools, the tests and the benchmarks (release).
+set -e
+cd "$(dirname "$0")/.."
+sh tools/install-deps.sh
+cmake --preset release
+cmake --build --preset release

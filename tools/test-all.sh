@@ -1,0 +1,14 @@
+#!/bin/sh
+# Runs every test in the release build and in the sanitizer build, and
+# checks that the driver exports exactly its three entry points.
+set -e
+cd "$(dirname "$0")/.."
+sh tools/install-deps.sh
+for preset in release asan; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset" -j2
+done
+exports=$(nm -D --defined-only build/release/lib/libVI5Z_UVEVAROV_AVE.so | awk '{print $3}' | sort | tr '\n' ' ')
+[ "$exports" = "CreateDeviceCtrl DestroyDeviceCtrl GetInterfaceVersion " ] || { echo "unexpected exports: $exports"; exit 1; }
+echo "all tests passed"
