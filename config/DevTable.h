@@ -32,7 +32,8 @@ public:
 
 private:
     std::set<CDevRow> m_setRow;
-    // Row index → row of the set. The rows are reached for changes of
-    // their non-key properties only, which keeps the set's order intact.
+    // Row index → row of the set. Rebinding rewrites rows in place through
+    // this map, location included; the set is consulted only while loading,
+    // before the map is built, and is emptied before the next load.
     std::vector<CDevRow*> m_mapRow;
 };

@@ -2,6 +2,7 @@
 // life cycle, the legacy configuration, planning, reading and writing.
 #pragma once
 
+#include "config/ChannelGeneration.h"
 #include "vi5z_uvevarov_ave/DevData.h"
 
 class CDevBas {
@@ -13,6 +14,9 @@ public:
     static int mfDeleteMydata(ZOLT_DATA& data, DEV_DATA* copyTarget);
     // False when the archive is corrupt (a count larger than its bytes).
     static bool mfDeserializeFromOld(ZOLT_DATA& data);
+    // Channel generation: 1 when rows were appended, 0 when refused.
+    static int mfMakeDevRowsFromSChlInfo(SChlInfo& info, CArray<CDevRow, CDevRow&>& rows);
+
     // Read planning: returns the number of read ranks.
     static int mfMakeBlockDynamic(ZOLT_DATA& data, CArray<int, int>& refs, int mode, int command);
     static int mfAnalyzeDynBlock(ZOLT_DATA& data, int fromRank, int mode, int countLinks);

@@ -28,6 +28,14 @@ public:
     // (routing differs) or -(100 + end code); the response text in `response`.
     static int SvrExchange(ZOLT_DATA& data, const CString& request, int expected, CString& response);
 
+    // Host variables named in control strings: 1 resolved or written, 0 refused.
+    static int SvrGetParaValue(ZOLT_DATA& data, CString& text, double& out);
+    static int SvrGetParaValue(ZOLT_DATA& data, CString& text, CString& out);
+    static int SvrSetParaValue(ZOLT_DATA& data, CString& name, double& value);
+    static int SvrSetParaValue(ZOLT_DATA& data, CString& name, CString& value);
+    // Splits at the first separator; 0 when it is absent.
+    static int SvrGetCmdStr(CString& source, CString& separator, CString& left, CString& right);
+
     // Character sets.
     static int ConvertCode(const char* fromcode, const char* tocode, char* in, int inlen, char* out, int& outlen);
     static int Utf8ToGbk(char* in, int inlen, char* out, int& outlen);

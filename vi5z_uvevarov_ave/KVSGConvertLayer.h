@@ -6,12 +6,18 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "config/DeviceProperty.h"
+#include "tags/TagTree.h"
 #include "vi5z_uvevarov_ave/ConvertLayer.h"
 
 namespace KVSG {
+
+// Results of rebinding channels.
+constexpr int SETCHLTAG_RANGE = 100000;
+constexpr int SETCHLTAG_TYPE = 200000;
+constexpr int SETCHLTAG_PATH = 300001;
 
 class KVSGConvertLayer : public ConvertLayer {
 public:
@@ -24,8 +30,28 @@ public:
     int SetChannelAddress(int channel, int value) override;
     int _Deserialize(const unsigned char* data, unsigned int length) override;
 
+    int _MakeChannel(const std::string& path, CDevRow& row);
+    int _SetChlTag(unsigned int start, unsigned int count, int offset, unsigned int which);
+
+    // Read access for tools and tests.
+    const std::shared_ptr<DevicePropertyConfigWraper>& Properties() const { return m_pProperty; }
+    const std::shared_ptr<TagTree>& Tree() const { return m_pTagTree; }
+    const std::shared_ptr<TagIndex>& Index() const { return m_pTagIndex; }
+    const CDevTable* Table() const { return m_data.m_pDevData ? m_data.m_pDevData->m_pTable : nullptr; }
+    const DEV_DATA* Dev() const { return m_data.m_pDevData; }
+
 protected:
+    void DefineProperties();
+    void ApplyPropertiesToParams();
+
+    std::shared_ptr<TagTree> m_pTagTree;
+    std::shared_ptr<DevicePropertyConfigWraper> m_pProperty;
+    std::shared_ptr<TagIndex> m_pTagIndex;
+    std::map<uint32_t, CDevRow> m_mapChlRow;
     std::vector<int32_t> m_vecHostRef;
 };
+
+// The multibyte (GB18030) form under which a device property is registered.
+std::string PropertyKey(const char* utf8Name);
 
 } // namespace KVSG

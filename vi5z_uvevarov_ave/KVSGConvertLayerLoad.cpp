@@ -1,0 +1,121 @@
+// Tag layer: the configuration load that binds every host channel to a
+// tag, and the making of one channel row from a tag.
+#include <algorithm>
+
+#include "config/ChannelGeneration.h"
+#include "config/ConfigBlob.h"
+#include "config/SectionedConfig.h"
+#include "host/Logger.h"
+#include "host/ZoltTools.h"
+#include "tags/TreeSerialize.h"
+#include "vi5z_uvevarov_ave/DevBas.h"
+#include "vi5z_uvevarov_ave/KVSGConvertLayer.h"
+
+namespace KVSG {
+
+namespace {
+
+constexpr unsigned kStringDoubledType = 11;
+
+int DataTypeOption(const KVSGVariable& tag)
+{
+    const unsigned type = tag.m_registerType;
+    const bool wide = SELECT2_DWORD_PROPERTYNUM[type] == 36;
+    const int t = tag.DEV_ZOLT_getDataType();
+    if (t == 0) return tag.m_bit <= (wide ? 31u : 15u) ? static_cast<int>(tag.m_bit) : 0;
+    for (int i = 0; i < CONVERT_DATATYPE_COUNT; ++i) {
+        if (CONVERT_DATATYPE_ARRAY[i] == t) return CONVERT_DATATYPE_OPTION[i] + (wide ? 28 : 15);
+    }
+    return wide ? 27 : 14;
+}
+
+} // namespace
+
+int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
+{
+    if (!m_pTagIndex) return -1;
+    auto found = m_pTagIndex->find(path);
+    if (found == m_pTagIndex->end()) return -1;
+    const KVSGVariable& tag = found->second->label();
+    if (!IsRegisterType(tag.m_registerType)) return -1;
+    SChlInfo info;
+    info.m_nFirst = 0;
+    info.m_nRegType = static_cast<int>(tag.m_registerType);
+    info.m_nDataOption = DataTypeOption(tag);
+    info.m_nLength = static_cast<int>(tag.m_storedType == kStringDoubledType ? 2 * tag.m_length : tag.m_length);
+    info.m_strAddress.Format("%u", tag.m_address);
+    info.m_nCount = 1;
+    info.m_nRWFlag = 2;
+    CArray<CDevRow, CDevRow&> rows;
+    if (CDevBas::mfMakeDevRowsFromSChlInfo(info, rows) == 0 || rows.GetSize() == 0) return -1;
+    row = rows[0];
+    row.m_pTag = &tag;
+    return 0;
+}
+
+void KVSGConvertLayer::ApplyPropertiesToParams()
+{
+    DEV_DATA* dev = m_data.m_pDevData;
+    if (!dev || !m_pProperty) return;
+    if (dev->m_arDevParam.GetSize() < 4) dev->m_arDevParam.SetSize(4);
+    for (int i = 0; i < 4; ++i) {
+        auto property = m_pProperty->getPropertyFromName(PropertyKey(DEV_STR_PROPERTYNAME[i]).c_str());
+        if (!property) continue;
+        if (i == 0) dev->m_arDevParam[0] = static_cast<unsigned>(property->GetProValueInt());
+        else dev->m_arDevParam[i] = property->GetProValueStr() == DEV_STR_PROPERTLIST[2 * (i - 1)] ? 0u : 1u;
+    }
+}
+
+int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
+{
+    if (size == 0 || !data) return -1;
+    const uint64_t start = Zolt_GetTickCount();
+    ConfigBlobView blob;
+    if (!ReadConfigBlob(data, size, blob)) return -1;
+
+    DevDeserialize container;
+    container.open(blob.container, blob.containerSize);
+    utils::MemoryBuffer propertySection;
+    if (container.readSection(SECTION_PROPERTIES, propertySection))
+        DevicePropertySerilize(propertySection.bytes()).toDeviceProperty(m_pProperty);
+    utils::MemoryBuffer treeSection;
+    if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return -1;
+
+    auto index = std::make_shared<TagIndex>();
+    std::unique_ptr<TagTree> root =
+        TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { index->emplace(leaf->label().getFullPath(), leaf); });
+    if (!root) return -1;
+    m_pTagIndex = index;
+    m_pTagTree = std::move(root);
+
+    ApplyPropertiesToParams();
+    logger_printf(3, "_Deserialize", "../../../run/vi5z_uvevarov_ave/vi5z_uvevarov_ave/KVSGConvertLayer", 321, 0, 3,
+                  "InitDevice", "Init Tree and Porperty spend time = %ld", static_cast<long>(Zolt_GetTickCount() - start));
+
+    // A repeated load replaces every row and binding of the previous one.
+    CDevTable& table = *m_data.m_pDevData->m_pTable;
+    table.Clear();
+    m_mapChlRow.clear();
+    for (size_t host = 0; host < blob.channelPaths.size(); ++host) {
+        CDevRow row;
+        if (_MakeChannel(blob.channelPaths[host], row) != 0) continue;
+        row.m_nHostOrder = static_cast<uint32_t>(host);
+        table.Insert(row);
+    }
+    table.BuildRowMap();
+
+    const size_t rows = static_cast<size_t>(table.GetRowCount());
+    m_vecHostToRow.assign(rows, 0);
+    m_vecRowToHost.assign(rows, 0);
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    pairs.reserve(rows);
+    for (size_t k = 0; k < rows; ++k) {
+        m_vecRowToHost[k] = table.Row(static_cast<unsigned>(k))->m_nHostOrder;
+        pairs.emplace_back(m_vecRowToHost[k], static_cast<uint32_t>(k));
+    }
+    std::sort(pairs.begin(), pairs.end());
+    for (size_t j = 0; j < pairs.size(); ++j) m_vecHostToRow[j] = pairs[j].second;
+    return 0;
+}
+
+} // namespace KVSG
