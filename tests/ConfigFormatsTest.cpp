@@ -1,0 +1,274 @@
+// Stored formats: properties, property section, container, tag records,
+// tree stream and path lookup; channel generation.
+#include <gtest/gtest.h>
+
+#include "support/BlobBuilder.h"
+#include "support/Hex.h"
+#include "vi5z_uvevarov_ave/DevBas.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST(DeviceProperty, ChecksAndForms)
+{
+    auto general = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("P", Device::IPropertyConfig::STATE_NORMAL, 50u, 10u, 100u);
+    PropertyWraper<unsigned int> wrap(general);
+    const std::pair<int, int> steps[] = {{10, 10}, {100, 100}, {9, 100}, {101, 100}, {-1, 100}, {55, 55}};
+    for (auto [set, expect] : steps) {
+        wrap.SetProValueInt(set);
+        EXPECT_EQ(wrap.GetProValueInt(), expect) << set;
+    }
+    EXPECT_EQ(wrap.GetRange(), (std::pair<double, double>{10.0, 100.0}));
+    EXPECT_TRUE(wrap.GetEumList().empty());
+    auto clone = wrap.clone();
+    clone->SetProValueInt(60);
+    EXPECT_EQ(wrap.GetProValueInt(), 55) << "a clone is independent";
+
+    auto wide = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("W", Device::IPropertyConfig::STATE_NORMAL, 1u, 1u, 0xFFFFFFFFu);
+    EXPECT_EQ(PropertyWraper<unsigned int>(wide).GetRange().second, 4294967295.0);
+
+    auto options = std::make_shared<Device::EnumPropertyConfig>("E", Device::IPropertyConfig::STATE_NORMAL, 0u);
+    options->AddOption("0 - ASCII");
+    options->AddOption("1 - UNICODE");
+    options->AddOption("0 - ASCII");
+    PropertyWraper<Device::EnumPropertyConfig> e(options);
+    EXPECT_EQ(e.GetEumList().size(), 2u);
+    e.SetProValueStr("1 - UNICODE");
+    EXPECT_EQ(e.GetProValueInt(), 1);
+    e.SetProValueStr("1 - unicode");
+    EXPECT_EQ(e.GetProValueInt(), 1);
+    e.SetProValueInt(7);
+    EXPECT_EQ(e.GetProValueInt(), 7);
+    EXPECT_EQ(e.GetProValueStr(), "");
+    EXPECT_EQ(e.GetRange(), (std::pair<double, double>{0.0, 0.0}));
+
+    DevicePropertyConfigWraper set;
+    EXPECT_EQ(set.insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general)), 0);
+    EXPECT_EQ(set.insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general)), 1);
+    EXPECT_EQ(set.getPropertyVersionFromName("nothing"), 0xFFFFFFFFu);
+    EXPECT_EQ(set.getPropertyFromName(nullptr), nullptr);
+}
+
+TEST(PropertySection, LayoutAndRoundTrip)
+{
+    auto set = std::make_shared<DevicePropertyConfigWraper>();
+    auto general = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 7u, 0u, 1000u);
+    set->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general));
+    DevicePropertySerilize writer;
+    writer.fromDeviceProperty(set);
+    EXPECT_EQ(Hex(writer.bytes()), "409C0000" "01000000" "33000000" "00000000" "2F000000"
+                                   "1B000000" "00000000" "204E0000" "17000000" "41424344454600" "07000000" "14000000");
+
+    // Full set: values travel, a record of another version or name is ignored.
+    auto target = std::make_shared<DevicePropertyConfigWraper>();
+    auto fresh = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 1u, 0u, 1000u);
+    target->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(fresh));
+    EXPECT_TRUE(DevicePropertySerilize(writer.bytes()).toDeviceProperty(target));
+    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 7);
+
+    std::vector<unsigned char> otherVersion = writer.bytes();
+    otherVersion[28] = 0x21;
+    fresh->Store(1);
+    DevicePropertySerilize(otherVersion).toDeviceProperty(target);
+    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
+
+    std::vector<unsigned char> badMagic = writer.bytes();
+    badMagic[0] = 0;
+    EXPECT_FALSE(DevicePropertySerilize(badMagic).toDeviceProperty(target));
+    std::vector<unsigned char> liar = writer.bytes();
+    liar[36] = 0xFF;  // record length runs past the section: skipped
+    EXPECT_TRUE(DevicePropertySerilize(liar).toDeviceProperty(target));
+    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
+    for (size_t cut = 0; cut < writer.bytes().size(); ++cut) {
+        std::vector<unsigned char> part(writer.bytes().begin(), writer.bytes().begin() + static_cast<long>(cut));
+        DevicePropertySerilize(part).toDeviceProperty(target);
+    }
+    EXPECT_TRUE(DevicePropertySerilize(PropertySection(300, 1, 1, 0)).toDeviceProperty(target));
+}
+
+TEST(Container, SectionsAndChecks)
+{
+    const std::vector<unsigned char> one = {1, 2, 3}, three = {9};
+    const std::vector<unsigned char> container = WriteSectionedContainer({{1, one}, {3, three}, {1, {7, 7}}});
+    DevDeserialize reader;
+    reader.open(container.data(), static_cast<unsigned>(container.size()));
+    utils::MemoryBuffer out;
+    ASSERT_TRUE(reader.readSection(1, out));
+    EXPECT_EQ(out.bytes(), one) << "the first entry of a number wins";
+    EXPECT_FALSE(reader.readSection(2, out));
+
+    const std::vector<unsigned char> empty = WriteSectionedContainer({});
+    ASSERT_EQ(empty.size(), 20u);
+    reader.open(empty.data(), 20);
+    EXPECT_TRUE(reader.checkSerializeData());
+    EXPECT_EQ(reader.sectionCount(), 0u);
+
+    std::vector<unsigned char> outside = container;
+    outside[31] = 0xF0;  // first payload offset far past the end
+    reader.open(outside.data(), static_cast<unsigned>(outside.size()));
+    utils::MemoryBuffer none;
+    EXPECT_FALSE(reader.readSection(1, none));
+    for (size_t cut = 0; cut < container.size(); ++cut) {
+        reader.open(container.data(), static_cast<unsigned>(cut));
+        EXPECT_EQ(reader.sectionCount(), 0u) << cut;
+    }
+}
+
+TEST(TagRecord, RunAndSetForms)
+{
+    KVSG::KVSGVariable tag = MakeTag("a", "a", 0, 1, 100, 3);
+    utils::MemoryBuffer run, set;
+    tag.serializeRun(run);
+    tag.serializeSet(set);
+    EXPECT_EQ(Hex(run.bytes()), "0100000061" "0100000061" "00000000" "00000000" "00" "02000000" "01000000" "64000000" "03000000");
+    EXPECT_EQ(set.size(), 43u);
+    KVSG::KVSGVariable back;
+    back.deserializeSet(set);
+    EXPECT_EQ(back.m_address, 100u);
+    EXPECT_EQ(back.m_bit, 3u);
+    EXPECT_EQ(back.m_extraWord, 2u);
+
+    const std::pair<uint32_t, int> types[] = {{21, -1}, {22, -1}, {0, 0}, {1, 2}, {15, 1}, {18, 7}, {1000, -1}};
+    for (auto [stored, type] : types) {
+        KVSG::KVSGVariable t;
+        t.m_storedType = stored;
+        EXPECT_EQ(t.DEV_ZOLT_getDataType(), type) << stored;
+    }
+}
+
+TreeSerialize::NodeSpec SampleTree()
+{
+    std::vector<TreeSerialize::NodeSpec> elements;
+    for (int i = 0; i < 4; ++i)
+        elements.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
+    std::vector<TreeSerialize::NodeSpec> xs;
+    xs.push_back(Node(MakeTag("x", "S.arr[2].x", 4, REG_D, 300)));
+    return Node(MakeTag("", "", 21, 0, 0),
+                {Node(MakeTag("Prog", "Prog", 21, 0, 0), {Node(MakeTag("data", "Prog.data", 21, 0, 0), elements)}),
+                 Node(MakeTag("S", "S", 21, 0, 0), {Node(MakeTag("arr", "S.arr", 21, 0, 0), {Node(MakeTag("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
+                 Node(MakeTag("a.b", "a.b", 0, REG_M, 7)), Node(MakeTag("a", "a", 21, 0, 0), {Node(MakeTag("c", "a.c", 0, REG_M, 8))}),
+                 Node(MakeTag("m", "m", 4, REG_D, 500)), Node(MakeTag("m", "m2", 4, REG_D, 501))});
+}
+
+TEST(TagTree, StreamRoundTripAndLookup)
+{
+    const std::vector<unsigned char> stream = TreeSerialize::WriteTree(SampleTree());
+    utils::MemoryBuffer section;
+    section.write(stream.data(), static_cast<unsigned>(stream.size()));
+    KVSG::TagIndex index;
+    auto root = TreeSerialize::ReadTree(section, [&index](const KVSG::TagTree* leaf) { index.emplace(leaf->label().getFullPath(), leaf); });
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->DEV_ZOLT_getChildCount(), 6u);
+    EXPECT_EQ(index.size(), 9u);
+    EXPECT_EQ(root->DEV_ZOLT_at(99), nullptr);
+
+    struct Lookup {
+        const char* path;
+        const char* found;
+    };
+    const Lookup lookups[] = {
+        {"S.arr[2].x", "S.arr[2].x"}, {"Prog.data[3]", "Prog.data[3]"}, {"Prog.data[05]", nullptr}, {"Prog.data[4]", nullptr},
+        {"a.b", "a.b"}, {"a.c", "a.c"}, {"Prog", "Prog"}, {"", nullptr}, {"Prog.nothing", nullptr}, {"Prog.data]", nullptr},
+        {"[2]", nullptr}, {"m", "m"}, {"...", nullptr}, {"Prog.data[1", nullptr},
+    };
+    for (const Lookup& l : lookups) {
+        const KVSG::TagTree* node = root->find(l.path);
+        if (!l.found) EXPECT_EQ(node, nullptr) << l.path;
+        else {
+            ASSERT_NE(node, nullptr) << l.path;
+            EXPECT_EQ(node->label().getFullPath(), l.found);
+        }
+    }
+    EXPECT_EQ(root->find("Prog")->find("Prog"), nullptr) << "never the node itself";
+
+    const std::vector<unsigned char> lone = TreeSerialize::WriteTree(Node(MakeTag("r", "r", 4, REG_D, 1)));
+    utils::MemoryBuffer loneSection;
+    loneSection.write(lone.data(), static_cast<unsigned>(lone.size()));
+    int leaves = 0;
+    ASSERT_TRUE(TreeSerialize::ReadTree(loneSection, [&leaves](const KVSG::TagTree*) { ++leaves; }));
+    EXPECT_EQ(leaves, 1) << "a root without children is a leaf";
+}
+
+TEST(TagTree, MalformedStreamsAreRefused)
+{
+    auto read = [](std::vector<unsigned char> bytes) {
+        utils::MemoryBuffer section;
+        section.write(bytes.data(), static_cast<unsigned>(bytes.size()));
+        return TreeSerialize::ReadTree(section, [](const KVSG::TagTree*) {}) != nullptr;
+    };
+    // Root lists itself; a child list reaching past the end; a huge record length.
+    EXPECT_FALSE(read(Bytes("00000000 00000000 00000000 00000000 01000000 00000000")));
+    EXPECT_FALSE(read(Bytes("00000000 00000000 00000000 00000000 FFFFFFFF 18000000")));
+    EXPECT_TRUE(read(Bytes("00000000 FFFFFF7F 00000000 00000000 00000000 01000000")));
+    // Two nodes pointing at each other.
+    EXPECT_FALSE(read(Bytes("00000000 00000000 00000000 00000000 01000000 18000000 "
+                            "00000000 00000000 00000000 00000000 01000000 00000000")));
+    // Nesting deeper than the limit.
+    TreeSerialize::NodeSpec deep = Node(MakeTag("leaf", "leaf", 4, REG_D, 0));
+    for (int i = 0; i < 80; ++i) deep = Node(MakeTag("n", "n", 21, 0, 0), {deep});
+    EXPECT_FALSE(read(TreeSerialize::WriteTree(deep)));
+    EXPECT_FALSE(read({}));
+    const std::vector<unsigned char> good = TreeSerialize::WriteTree(SampleTree());
+    for (size_t cut = 0; cut < good.size(); ++cut) read(std::vector<unsigned char>(good.begin(), good.begin() + static_cast<long>(cut)));
+}
+
+TEST(ChannelGeneration, ExpandsRequests)
+{
+    struct Case {
+        int type, option, length, count, rw;
+        const char* address;
+        std::vector<std::string> names;
+        const char* next;
+    };
+    const Case cases[] = {
+        {REG_D, 16, -1, 2, 2, "100", {"读写DWUB0100", "读写DWUB0101"}, "102"},
+        {REG_D, 20, -1, 2, 2, "100", {"读写DDB0100", "读写DDB0102"}, "104"},
+        {REG_D, 14, -1, 3, 2, "100", {"读写D0100_14", "读写D0100_15", "读写D0101_00"}, "101"},
+        {REG_D, 23, 10, 2, 2, "100", {"读写DSTR0100_10", "读写DSTR0105_10"}, "110"},
+        {REG_LCN, 33, -1, 2, 2, "5", {"读写LCNDB0005", "读写LCNDB0006"}, "7"},
+        {REG_B, 0, -1, 1, 2, "255", {"读写B00FF"}, "256"},
+        {REG_X, 0, -1, 1, 2, "3", {"只读X0003"}, "4"},
+        {REG_D, 23, -1, 0, 2, "200_8", {"读写DSTR0200_8"}, "204"},
+        {REG_LZ, 31, -1, 2, 2, "1", {"读写LZ0001_31", "读写LZ0002_00"}, "2"},
+    };
+    for (const Case& c : cases) {
+        SChlInfo info;
+        info.m_nRegType = c.type;
+        info.m_nDataOption = c.option;
+        info.m_nLength = c.length;
+        info.m_nCount = c.count;
+        info.m_nRWFlag = c.rw;
+        info.m_strAddress = c.address;
+        CArray<CDevRow, CDevRow&> rows;
+        ASSERT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(info, rows), 1);
+        ASSERT_EQ(rows.GetSize(), static_cast<int>(c.names.size())) << c.address;
+        for (size_t i = 0; i < c.names.size(); ++i) EXPECT_STREQ(rows[static_cast<int>(i)].Name().c_str(), c.names[i].c_str());
+        EXPECT_STREQ(info.m_strAddress.c_str(), c.next);
+    }
+    SChlInfo many;
+    many.m_nRegType = REG_D;
+    many.m_nDataOption = 16;
+    many.m_nCount = 6000;
+    many.m_nRWFlag = 2;
+    CArray<CDevRow, CDevRow&> rows;
+    CDevBas::mfMakeDevRowsFromSChlInfo(many, rows);
+    EXPECT_EQ(rows.GetSize(), 5000);
+    SChlInfo string;
+    string.m_nRegType = REG_D;
+    string.m_nDataOption = 23;
+    string.m_nCount = 1;
+    string.m_nRWFlag = 2;
+    CArray<CDevRow, CDevRow&> one;
+    CDevBas::mfMakeDevRowsFromSChlInfo(string, one);
+    EXPECT_EQ(string.m_nLength, 60);
+    EXPECT_EQ(one[0].GetdwValue(ROW_BIT), 60u);
+    SChlInfo refused;
+    refused.m_nRegType = REG_D;
+    refused.m_nDataOption = -1;
+    EXPECT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(refused, one), 0);
+    refused.m_nRegType = 99;
+    EXPECT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(refused, one), 0);
+}
+
+} // namespace
