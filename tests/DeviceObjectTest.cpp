@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "sim/ModelComm.h"
+#include "support/BlobBuilder.h"
+#include "host/Logger.h"
+#include "host/ZoltTools.h"
 #include "support/RecordingStore.h"
 #include "support/RowLayer.h"
 #include "vi5z_uvevarov_ave/IDeviceCtrl.h"
@@ -64,6 +67,30 @@ TEST(SharedLibrary, EntryPointsCreateInitialiseAndDestroy)
     EXPECT_EQ(device->SetChannelAddress(99, 1), 100000 + 100 + 1) << "no rows: the range check answers";
     EXPECT_EQ(device->CleanupDevice(), 0);
     EXPECT_EQ(destroy(device), 0);
+
+    // A real configuration through the library, collected over the model.
+    zolt_log::SetSink(nullptr);
+    sim::DeviceMemory memory;
+    sim::SlmpHandler handler(memory);
+    sim::ModelComm comm(handler);
+    memory.SetWord(*sim::AreaByName("D"), 42, 4242);
+    IDeviceCtrl* plc = create("PLC3", &store);
+    store.DeclareChannels(1, DATATYPE_INT);
+    using testing_support::MakeTag;
+    using testing_support::Node;
+    const auto blob = testing_support::Blob(Node(MakeTag("", "", 21, 0, 0), {Node(MakeTag("v", "v", 4, REG_D, 42))}), {"v"});
+    EXPECT_EQ(plc->UpdataCommunication(&comm), 0);
+    EXPECT_EQ(plc->InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
+    EXPECT_EQ(plc->ChannelRefChange(&flag, 1), 0);
+    EXPECT_EQ(plc->CollectDevData(&flag, 1), 0);
+    EXPECT_EQ(store.Number(0), 4242);
+    EXPECT_EQ(version(0, plc), 2);
+    store.channels.clear();
+    EXPECT_EQ(plc->CollectDevData(&flag, 1), 0);
+    EXPECT_TRUE(store.channels.empty()) << "a disabled accessor delivers nothing";
+    EXPECT_EQ(plc->CleanupDevice(), 0);
+    EXPECT_EQ(destroy(plc), 0);
+    zolt_log::ResetSink();
 
     // Destroying without a clean-up leaks nothing either (checked by the
     // sanitizer build).
