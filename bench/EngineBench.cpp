@@ -156,4 +156,4 @@ BENCHMARK(BM_RequestsPerRefresh)->Iterations(1);
 
 } // namespace
 
-BENCHMARK_MAIN();
+

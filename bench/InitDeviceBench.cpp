@@ -1,0 +1,73 @@
+// InitDevice of a large configuration blob: time and peak memory.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include "config/ConfigBlob.h"
+#include "config/SectionedConfig.h"
+#include "host/Logger.h"
+#include "tags/TreeSerialize.h"
+#include "vi5z_uvevarov_ave/KVSGConvertLayer.h"
+
+namespace {
+
+KVSG::KVSGVariable Tag(const std::string& key, const std::string& path, uint32_t stored, uint32_t type, uint32_t address)
+{
+    KVSG::KVSGVariable tag;
+    tag.m_varKey = key;
+    tag.m_fullPath = path;
+    tag.m_storedType = stored;
+    tag.m_registerType = type;
+    tag.m_address = address;
+    return tag;
+}
+
+// `tags` leaves in arrays of 100 under ten programs; every second one bound.
+std::vector<unsigned char> LargeBlob(int tags, int channels)
+{
+    TreeSerialize::NodeSpec root{Tag("", "", 21, 0, 0), {}};
+    std::vector<std::string> paths;
+    int made = 0;
+    for (int program = 0; made < tags; ++program) {
+        const std::string name = "P" + std::to_string(program);
+        TreeSerialize::NodeSpec node{Tag(name, name, 21, 0, 0), {}};
+        for (int array = 0; array < 10 && made < tags; ++array) {
+            const std::string arrayPath = name + ".a" + std::to_string(array);
+            TreeSerialize::NodeSpec arr{Tag("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
+            for (int i = 0; i < 100 && made < tags; ++i, ++made) {
+                const std::string path = arrayPath + "[" + std::to_string(i) + "]";
+                arr.children.push_back({Tag("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
+                if (made % (tags / channels) == 0 && static_cast<int>(paths.size()) < channels) paths.push_back(path);
+            }
+            node.children.push_back(std::move(arr));
+        }
+        root.children.push_back(std::move(node));
+    }
+    DevicePropertySerilize properties;
+    properties.fromDeviceProperty(std::make_shared<DevicePropertyConfigWraper>());
+    return WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, properties.bytes()}, {SECTION_TAGTREE, TreeSerialize::WriteTree(root)}}), paths);
+}
+
+void BM_InitDevice(benchmark::State& state)
+{
+    zolt_log::SetSink(nullptr);
+    const int tags = static_cast<int>(state.range(0));
+    const std::vector<unsigned char> blob = LargeBlob(tags, tags / 2);
+    size_t peak = 0;
+    for (auto _ : state) {
+        KVSG::KVSGConvertLayer driver("PLC1", nullptr);
+        const size_t before = mallinfo2().uordblks;
+        if (driver.InitDevice(blob.data(), static_cast<int>(blob.size())) != 0) state.SkipWithError("refused");
+        peak = std::max(peak, mallinfo2().uordblks - before);
+        benchmark::DoNotOptimize(driver.Table());
+    }
+    state.counters["tags"] = tags;
+    state.counters["channels"] = tags / 2;
+    state.counters["blob_KiB"] = static_cast<double>(blob.size()) / 1024.0;
+    state.counters["held_MiB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+    zolt_log::ResetSink();
+}
+BENCHMARK(BM_InitDevice)->Arg(2500)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+BENCHMARK_MAIN();
