@@ -1,5 +1,7 @@
 #include "DevTable.h"
 
+#include <algorithm>
+
 namespace {
 // Smallest stored size of one row: eight values and an empty name.
 constexpr int kMinStoredRow = 4 * DEVROW_PROPERTY_COUNT;
@@ -26,6 +28,14 @@ void CDevTable::BuildRowMap()
 CDevRow* CDevTable::Row(unsigned index) { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
 
 const CDevRow* CDevTable::Row(unsigned index) const { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
+
+int CDevTable::IndexOf(const CDevRow& row) const
+{
+    // The row map is in location order right after it was built.
+    auto it = std::lower_bound(m_mapRow.begin(), m_mapRow.end(), row, [](const CDevRow* a, const CDevRow& b) { return *a < b; });
+    if (it == m_mapRow.end() || row < **it) return -1;
+    return static_cast<int>(it - m_mapRow.begin());
+}
 
 void CDevTable::Serialize(COwnerArchive& archive)
 {

@@ -22,6 +22,8 @@ public:
     const CDevRow* Row(unsigned index) const;
     CDevRow* operator[](unsigned index) { return Row(index); }
     int GetRowCount() const { return static_cast<int>(m_setRow.size()); }
+    // Row index of the row at the same location, or -1.
+    int IndexOf(const CDevRow& row) const;
 
     void Serialize(COwnerArchive& archive) override;
     // False when the archive was truncated or carried an absurd count.

@@ -37,6 +37,9 @@ public:
     // Direct commands: positive on success, negative on failure, 0 when the
     // command word is not one of the twelve.
     static int mfDevIOCtrl(ZOLT_DATA& data, CString& command, CArray<double, double>& values, CStringArray& texts);
+    // One direct command: 1 done, -5 unparsable, -6 not delivered or nothing
+    // planned, otherwise the failed read's or write's result.
+    static int mfDevIOWriteAndRead(ZOLT_DATA& data, CString& arguments, int index);
 
     // Writes a device record in the legacy layout (header, parameters, the
     // two legacy arrays, the legacy word, the table's row array, the limits).

@@ -1,0 +1,218 @@
+// Control strings: "SetChlTag" and the twelve direct commands end to end
+// against the controller model, results read back from host variables.
+#include <cstring>
+
+#include "support/BlobBuilder.h"
+#include "support/EngineFixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+class DirectIo : public EngineFixture {
+protected:
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        std::vector<TreeSerialize::NodeSpec> data;
+        for (uint32_t i = 0; i < 4; ++i) data.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "d[" + std::to_string(i) + "]", 4, REG_D, 10 + i)));
+        blob = Blob(Node(MakeTag("", "", 21, 0, 0), {Node(MakeTag("d", "d", 21, 0, 0), data)}), {"d[0]", "d[1]"});
+        driver = std::make_unique<KVSG::KVSGConvertLayer>("PLC1", &store);
+        driver->UpdataCommunication(&comm);
+        ASSERT_EQ(driver->InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
+        d = *sim::AreaByName("D");
+    }
+    int Run(const char* text) { return driver->DevIOCtrl(text); }
+    double Var(const std::string& name)
+    {
+        auto it = store.variables.find(name);
+        if (it == store.variables.end()) return -99999;
+        if (auto* i = std::get_if<int>(&it->second)) return *i;
+        if (auto* v = std::get_if<double>(&it->second)) return *v;
+        return -88888;
+    }
+    std::string Text(const std::string& name)
+    {
+        auto it = store.variables.find(name);
+        if (it == store.variables.end()) return "<none>";
+        auto* s = std::get_if<std::string>(&it->second);
+        return s ? *s : "<not text>";
+    }
+
+    std::vector<unsigned char> blob;
+    std::unique_ptr<KVSG::KVSGConvertLayer> driver;
+    size_t d = 0;
+};
+
+TEST_F(DirectIo, ResultCodesOfControlStrings)
+{
+    store.variables["res"] = 0.0;
+    store.variables["st"] = 0.0;
+    store.variables["out"] = 0.0;
+    store.variables["txt"] = std::string();
+    struct Case {
+        const char* text;
+        int result;
+        void (*before)(sim::Faults&);
+    };
+    auto none = [](sim::Faults&) {};
+    const Case cases[] = {
+        {"READ D,10,WUB=out", -5, none},
+        {"SetChlTag(1,1,1,0)", 5, none},
+        {"setchltag(1,1,1,0,res)", 0, none},
+        {"SetChlTag(1,1,1,0,res,)", 0, none},
+        {"SetChlTag(9,1,1,0,res)", 100008, none},
+        {"SetHiddenPro(1)", 0, none},
+        {"READ(D,10,WUB=out)", 0, none},
+        {"READ(Q,10,WUB=out,st)", 5, none},
+        {"READ(D,10,STR=out,st)", 5, none},
+        {"WRITE(X,1,BUB=out,st)", 5, none},
+        {"READ(D,10,WUB=txt,st)", 6, none},
+        {"READ(D,10,WUB=out,st)", 2, [](sim::Faults& f) { f.silent = true; }},
+        {"READ(D,10,WUB=out,st)", 3, [](sim::Faults& f) { f.wrongRouting = true; }},
+        {"READ(D,10,WUB=out,st)", 100 + 0xC056, [](sim::Faults& f) { f.forcedEndCode = 0xC056; }},
+        {"WRITE(D,10,WUB=out,st)", 4, [](sim::Faults& f) { f.silent = true; }},
+        {"UNKNOWN(1)", 4, none},  // an unknown word keeps the last status
+    };
+    for (const Case& c : cases) {
+        comm.faults() = sim::Faults();
+        c.before(comm.faults());
+        EXPECT_EQ(Run(c.text), c.result) << c.text;
+    }
+    EXPECT_EQ(Var("st"), 4) << "the status parameter receives the status";
+    EXPECT_EQ(driver->DevIOCtrl(nullptr), static_cast<int>(0x80000001u));
+
+    KVSG::KVSGConvertLayer lonely("PLC2", &store);
+    EXPECT_EQ(lonely.DevIOCtrl("READ(D,1,WUB=out)"), -2);
+    driver->SetChannelAddress(0, 0);
+    driver->ConvertLayer::SetChannelAddress(0, -100);
+    EXPECT_EQ(Run("READ(D,10,WUB=out)"), -10);
+}
+
+TEST_F(DirectIo, ReadCommandsDeliverToHostVariables)
+{
+    const size_t m = *sim::AreaByName("M"), lz = *sim::AreaByName("LZ"), w = *sim::AreaByName("W"), x = *sim::AreaByName("X");
+    for (uint16_t i = 0; i < 10; ++i) memory.SetWord(d, 100 + i, static_cast<uint16_t>(i * 11));
+    memory.SetDword(d, 200, 4000000000u);
+    memory.SetWord(d, 300, 0x0020);
+    memory.SetBit(m, 7, true);
+    memory.SetBit(x, 8, true);
+    memory.SetDword(lz, 1, static_cast<uint32_t>(-5));
+    memory.SetWord(w, 0x1F, 77);
+    for (const char* name : {"a", "b", "c", "bit", "m7", "x8", "lz", "w", "v098", "v099", "v100", "st"}) store.variables[name] = 0.0;
+    for (const char* name : {"big", "block", "multi"}) store.variables[name] = std::string();
+
+    struct Case {
+        const char* text;
+        std::vector<std::pair<const char*, double>> numbers;
+    };
+    const Case cases[] = {
+        {"READ(D,101,WUB=a)", {{"a", 11}}},
+        {"READ(D,300,BT05=bit)", {{"bit", 1}}},
+        {"READ(M,7,BUB=m7;X,8,BUB=x8)", {{"m7", 1}, {"x8", 1}}},
+        {"READ(LZ,1,DB=lz)", {{"lz", -5}}},
+        {"READ(W,1F,WUB=w)", {{"w", 77}}},
+        {"READP(D,102,WUB,3,a,b,c)", {{"a", 22}, {"b", 33}, {"c", 44}}},
+        {"READPV(D,107,WUB,3,v098)", {{"v098", 77}, {"v099", 88}, {"v100", 99}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.text), 0) << c.text;
+        for (auto [name, value] : c.numbers) EXPECT_EQ(Var(name), value) << c.text << " " << name;
+    }
+    EXPECT_EQ(Run("READ32(D,200,DUB=big)"), 0);
+    EXPECT_EQ(Text("big"), "4000000000");
+    EXPECT_EQ(Run("READBLOCK(D,100,[WUB][WB],2,block)"), 0);
+    EXPECT_EQ(Text("block"), "0,11\r\n22,33\r\n");
+    EXPECT_EQ(Run("ReadMutiReg(D,104,3,WUB,multi,st)"), 0);
+    EXPECT_EQ(Text("multi"), "44,55,66");
+    EXPECT_EQ(Var("st"), 0);
+}
+
+TEST_F(DirectIo, WriteCommandsLandInTheController)
+{
+    const size_t y = *sim::AreaByName("Y"), lcn = *sim::AreaByName("LCN"), b = *sim::AreaByName("B");
+    store.variables["v"] = 1234.0;
+    store.variables["p1"] = 5.0;
+    store.variables["p2"] = 6;
+    store.variables["q01"] = 7.0;
+    store.variables["q02"] = 8.0;
+    store.variables["list"] = std::string("9,10\r\n11");
+    store.variables["on"] = 1;
+    memory.SetWord(d, 400, 0xFFFF);
+    EXPECT_EQ(Run("WRITE(D,50,WUB=v)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 50), 1234);
+    EXPECT_EQ(Run("WRITE(D,400,BT03=0)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 400), 0xFFF7) << "the other bits stay";
+    EXPECT_EQ(Run("WRITE(Y,12,BUB=on)"), 0);
+    EXPECT_TRUE(memory.GetBit(y, 12));
+    EXPECT_EQ(Run("WRITE32(LCN,4,DUB=4000000001)"), 0);
+    EXPECT_EQ(memory.GetDword(lcn, 4), 4000000001u);
+    EXPECT_EQ(Run("WRITE32(D,60,DF=2.5)"), 0);
+    float f;
+    const uint32_t bits = memory.GetDword(d, 60);
+    std::memcpy(&f, &bits, 4);
+    EXPECT_EQ(f, 2.5f);
+    EXPECT_EQ(Run("WRITEP(D,70,WUB,2,p1,p2)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 71), 6);
+    EXPECT_EQ(Run("WRITEPV(D,80,WB,2,q01)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 81), 8);
+    EXPECT_EQ(Run("WRITEBLOCK(D,90,[WUB][WB],2,1,-2,3,-4)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 91), 0xFFFE);
+    EXPECT_EQ(memory.GetWord(d, 93), 0xFFFC);
+    EXPECT_EQ(Run("WriteMutiReg(D,95,3,WUB,list)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 97), 11);
+    EXPECT_EQ(Run("WriteMutiReg(B,1F,3,BUB,1,0,1)"), 0);
+    EXPECT_TRUE(memory.GetBit(b, 0x1F));
+    EXPECT_FALSE(memory.GetBit(b, 0x20));
+    EXPECT_TRUE(memory.GetBit(b, 0x21));
+    // Later commands of a string run first.
+    EXPECT_EQ(Run("WRITE(D,51,WUB=1)WRITE(D,51,WUB=2)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 51), 1);
+}
+
+TEST_F(DirectIo, MalformedStringsChangeNothing)
+{
+    store.variables["out"] = 0.0;
+    const std::string longText(100000, 'A');
+    const std::string manyCommands = [] {
+        std::string s;
+        for (int i = 0; i < 2000; ++i) s += "NOPE(1)";
+        return s;
+    }();
+    const char* garbage[] = {"", "(", ")", ")(", "READ(", "READ)", "READ()", "READ(,,,)", "READ(D)", "READ(D,-1,WUB=out)",
+                             "READ(D,xyz,WUB=out)", "READ(X,1F,BUB=out)", "READ(D,10,WUB)", "READ(D,10,=out)", "READP(D,1,WUB,3,a,b)",
+                             "READPV(D,1,WUB,2,name)", "READBLOCK(D,1,WUB,2,x)", "WRITE(D,1,WUB=)", "READ(D,10,W\xff\xfe=out)",
+                             "SetChlTag()", "SetChlTag(,,,,,,)", "READP(D,1,WUB,99999,a)"};
+    std::vector<std::string> texts(std::begin(garbage), std::end(garbage));
+    texts.push_back("READ(" + longText + ")");
+    texts.push_back(longText);
+    texts.push_back(manyCommands);
+    const int rows = driver->Table()->GetRowCount();
+    for (const std::string& text : texts) {
+        const int result = Run(text.c_str());
+        EXPECT_TRUE(result == -5 || result == 5 || result == 0) << text.substr(0, 40) << " gave " << result;
+    }
+    EXPECT_TRUE(comm.requests().empty()) << "nothing reached the controller";
+    EXPECT_EQ(driver->Table()->GetRowCount(), rows);
+    EXPECT_STREQ(driver->Table()->Row(0)->Name().c_str(), "读写DWUB0010");
+}
+
+TEST_F(DirectIo, SetChlTagRebindsAndReplaysTheReferences)
+{
+    store.variables["res"] = 0.0;
+    store.variables["off"] = 2;
+    store.DeclareChannels(2, DATATYPE_DOUBLE);
+    memory.SetWord(d, 12, 1200);
+    const int refs[2] = {1, 1};
+    ASSERT_EQ(driver->ChannelRefChange(refs, 2), 0);
+    EXPECT_EQ(Run("SetChlTag( 1 , 1 , off , 0 , res )"), 0);
+    EXPECT_EQ(Var("res"), 0);
+    EXPECT_STREQ(driver->Table()->Row(driver->HostToRow()[0])->Name().c_str(), "读写DWUB0012");
+    const int flags[2] = {1, 1};
+    for (int i = 0; i < 2; ++i) driver->CollectDevData(flags, 2);
+    EXPECT_EQ(store.Number(0), 1200) << "the plan follows the new binding";
+    EXPECT_EQ(Run("SetChlTag(2,1,9,0,res)"), 300002);
+    EXPECT_EQ(Var("res"), 300002);
+}
+
+} // namespace
