@@ -33,6 +33,8 @@ bool PlanCode(int type, SChlInfo& info, CodePlan& plan)
         else if (o <= 18) plan = {o + 67, 0, 1, 0};
         else if (options == 24 && o == 23) {
             if (info.m_nLength < 0) info.m_nLength = 60;
+            // Longer than any request can carry: not a channel.
+            if (info.m_nLength > static_cast<int>(MAX_STRING_BYTES)) return false;
             plan = {CHLCODE_STRING, static_cast<unsigned>(info.m_nLength), 0, (info.m_nLength + 1) / 2};
         } else plan = {o + 67, 0, 2, 0};
     } else if (options == 36) {

@@ -20,3 +20,4 @@ struct SChlInfo {
 };
 
 constexpr unsigned MAX_GENERATED_ROWS = 5000;
+constexpr unsigned MAX_STRING_BYTES = 0xFFFF;

@@ -13,11 +13,13 @@ zolt_log::Sink g_sink;
 int logger_printf(int level, const char* function, const char* file, int line, int, int, const char* tag,
                   const char* format, ...)
 {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format ? format : "", args);
-    va_end(args);
+    char text[1024] = {0};
+    if (format) {
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+    }
 
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_custom) {

@@ -174,7 +174,7 @@ int CDevBas::mfAnalyzeDynBlock(ZOLT_DATA& data, int fromRank, int mode, int coun
                     block.m_nLinkFlag = BLOCK_ALONE;
                 } else {
                     const int gap = plan.Span(block.m_nLastRow, next.m_nFirstRow);
-                    if (block.m_nLength + gap > limit) block.m_nLinkFlag = BLOCK_ALONE;
+                    if (static_cast<int64_t>(block.m_nLength) + gap > limit) block.m_nLinkFlag = BLOCK_ALONE;
                     else if (gap >= kLinkGap) block.m_nLinkFlag = BLOCK_GAP_TOO_LARGE;
                     else block.m_nLinkFlag = plan.Span(block.m_nFirstRow, next.m_nLastRow) <= limit ? BLOCK_LINKABLE : BLOCK_ALONE;
                     if (block.m_nLinkFlag == BLOCK_LINKABLE && countLinks != 0) ++links;
@@ -211,7 +211,7 @@ int CDevBas::mfLinkRankBlock(ZOLT_DATA& data, int fromRank, int mode, int maxFla
             current.m_nRank = rank++;
         } else {
             const int span = plan.Span(current.m_nFirstRow, next.m_nLastRow);
-            if (span > plan.TypeLimit(type) || span > plan.LinkLimit(type, mode) + kLinkGap) {
+            if (span > plan.TypeLimit(type) || span > static_cast<int64_t>(plan.LinkLimit(type, mode)) + kLinkGap) {
                 current.m_nRank = rank++;
                 current.m_nLinkFlag = BLOCK_ALONE;
             } else {

@@ -2,6 +2,8 @@
 // of a run of rows: shared by planning, reading and writing.
 #pragma once
 
+#include <cstdint>
+
 #include "config/DevRow.h"
 #include "config/DevTables.h"
 
@@ -22,5 +24,7 @@ inline int RunSpan(const CDevRow& first, const CDevRow& last)
 {
     int width = ChannelWidth(last);
     if (last.GetdwValue(ROW_DATATYPE) != CHLCODE_STRING && IsDoubleWordType(first.GetdwValue(ROW_TYPE))) width = 2;
-    return static_cast<int>(last.GetdwValue(ROW_ADDRESS) - first.GetdwValue(ROW_ADDRESS)) + width;
+    // Saturates instead of overflowing for rows out of order or far apart.
+    const int64_t span = static_cast<int64_t>(last.GetdwValue(ROW_ADDRESS)) - first.GetdwValue(ROW_ADDRESS) + width;
+    return span > INT32_MAX ? INT32_MAX : (span < INT32_MIN ? INT32_MIN : static_cast<int>(span));
 }

@@ -84,14 +84,14 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         const unsigned length = first->GetdwValue(ROW_BIT);
         const CString text = firstRow + 1 < strings.GetSize() ? strings[firstRow + 1] : CString();
         const unsigned points = (length + 1) / 2;
-        if (points == 0) return 0;
+        if (points == 0 || points > 0xFFFF) return 0;
         request = slmp::WithHeader(CString(slmp::kBatchWriteWordsBody) + slmp::DeviceReference(address, deviceCode) +
                                    slmp::Count16(points) + EncodeString(*dev, text, length));
         return kWriteResponse;
     }
 
     const int points = RunSpan(*first, *last);
-    if (points <= 0) return 0;
+    if (points <= 0 || points > 0xFFFF) return 0;
     const unsigned wordLen = WordLenType(type);
     uint32_t image = 0;
     if (wordLen != 0 && firstCode < 32) {

@@ -9,6 +9,16 @@ for preset in release asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+# The fuzz targets run for a bounded time from their seed corpora.
+cmake --preset fuzz
+cmake --build --preset fuzz
+for target in DevIOCtrlFuzz InitDeviceFuzz; do
+  corpus=fuzz/corpus/$(echo "$target" | sed 's/Fuzz$//' | tr 'A-Z' 'a-z')
+  work=$(mktemp -d)
+  cp "$corpus"/* "$work"/
+  (cd build/fuzz && ./bin/$target -max_total_time=30 -print_final_stats=1 "$work") 2>&1 | tail -3
+  rm -rf "$work"
+done
 exports=$(nm -D --defined-only build/release/lib/libVI5Z_UVEVAROV_AVE.so | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$exports" = "CreateDeviceCtrl DestroyDeviceCtrl GetInterfaceVersion " ] || { echo "unexpected exports: $exports"; exit 1; }
 echo "all tests passed"

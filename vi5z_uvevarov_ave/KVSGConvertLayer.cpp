@@ -50,6 +50,16 @@ void KVSGConvertLayer::DefineProperties()
 int KVSGConvertLayer::InitDevice(const unsigned char* data, int length)
 {
     const uint64_t start = Zolt_GetTickCount();
+    // Rows refer to tags of the tree that is about to be replaced: a new
+    // load starts without them, whether or not it succeeds.
+    if (DEV_DATA* dev = m_data.m_pDevData) {
+        dev->m_pTable->Clear();
+        dev->m_arBlock.SetSize(0);
+        dev->m_nRankNum = 0;
+    }
+    m_vecHostToRow.clear();
+    m_vecRowToHost.clear();
+    m_mapChlRow.clear();
     m_pProperty = std::make_shared<DevicePropertyConfigWraper>();
     m_pTagTree = std::make_shared<TagTree>();
     m_pTagIndex = std::make_shared<TagIndex>();

@@ -42,7 +42,8 @@ int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
     info.m_nFirst = 0;
     info.m_nRegType = static_cast<int>(tag.m_registerType);
     info.m_nDataOption = DataTypeOption(tag);
-    info.m_nLength = static_cast<int>(tag.m_storedType == kStringDoubledType ? 2 * tag.m_length : tag.m_length);
+    const uint64_t length = tag.m_storedType == kStringDoubledType ? 2ull * tag.m_length : tag.m_length;
+    info.m_nLength = length > MAX_STRING_BYTES ? static_cast<int>(MAX_STRING_BYTES) + 1 : static_cast<int>(length);
     info.m_strAddress.Format("%u", tag.m_address);
     info.m_nCount = 1;
     info.m_nRWFlag = 2;
