@@ -16,8 +16,11 @@ for target in DevIOCtrlFuzz InitDeviceFuzz; do
   corpus=fuzz/corpus/$(echo "$target" | sed 's/Fuzz$//' | tr 'A-Z' 'a-z')
   work=$(mktemp -d)
   cp "$corpus"/* "$work"/
-  (cd build/fuzz && ./bin/$target -max_total_time=30 -print_final_stats=1 "$work") 2>&1 | tail -3
-  rm -rf "$work"
+  status=0
+  (cd build/fuzz && ./bin/$target -max_total_time=30 "$work") > "$work.log" 2>&1 || status=$?
+  tail -2 "$work.log"
+  rm -rf "$work" "$work.log"
+  [ "$status" -eq 0 ] || { echo "$target found a failure"; exit 1; }
 done
 exports=$(nm -D --defined-only build/release/lib/libVI5Z_UVEVAROV_AVE.so | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$exports" = "CreateDeviceCtrl DestroyDeviceCtrl GetInterfaceVersion " ] || { echo "unexpected exports: $exports"; exit 1; }
