@@ -6,6 +6,7 @@
 
 #include "host/ZoltTools.h"
 #include "sim/ModelComm.h"
+#include "sim/SinkValueStore.h"
 #include "vi5z_uvevarov_ave/ConvertLayer.h"
 
 namespace {
@@ -62,26 +63,6 @@ private:
     std::vector<CDevRow> m_rows;
 };
 
-// A value store that takes every value and keeps nothing.
-class NullStore : public IDevRtdbCtrl {
-public:
-    int GetValueTypeByName(const char*, DATATYPE&) override { return -1; }
-    int GetValueByName(const char*, int&) override { return -1; }
-    int GetValueByName(const char*, double&) override { return -1; }
-    int GetValueByName(const char*, std::string&) override { return -1; }
-    int SetValueByName(const char*, int) override { return 0; }
-    int SetValueByName(const char*, double) override { return 0; }
-    int SetValueByName(const char*, std::string&) override { return 0; }
-    int GetValueTypeByChannel(int, DATATYPE& t) override { return t = DATATYPE_DOUBLE, 0; }
-    int GetValueByChannel(int, int&) override { return -1; }
-    int GetValueByChannel(int, double&) override { return -1; }
-    int GetValueByChannel(int, std::string&) override { return -1; }
-    int SetValueByChannel(int, int) override { return 0; }
-    int SetValueByChannel(int, double) override { return 0; }
-    int SetValueByChannel(int, std::string&) override { return 0; }
-    int GetValueIDByChannel(int, int&) override { return 0; }
-};
-
 // A realistic mix: mostly scattered runs over D, M, X, Y, W, R, ZR-like R and LZ.
 std::vector<CDevRow> Mix(int count, unsigned seed)
 {
@@ -103,7 +84,7 @@ std::vector<CDevRow> Mix(int count, unsigned seed)
 
 void BM_Planning(benchmark::State& state)
 {
-    NullStore store;
+    sim::SinkValueStore store;
     BenchLayer layer(&store, Mix(static_cast<int>(state.range(0)), 7));
     layer.Init();
     std::vector<int> refs(static_cast<size_t>(layer.Count()), 1);
@@ -122,7 +103,7 @@ void BM_CollectFullRank(benchmark::State& state)
     sim::DeviceMemory memory;
     sim::SlmpHandler handler(memory);
     sim::ModelComm comm(handler);
-    NullStore store;
+    sim::SinkValueStore store;
     std::vector<CDevRow> rows;
     for (unsigned a = 0; a < 115; ++a) rows.push_back(Row(REG_D, a, CHLCODE_WUB));
     BenchLayer layer(&store, rows);
@@ -143,7 +124,7 @@ BENCHMARK(BM_CollectFullRank)->Unit(benchmark::kMicrosecond);
 
 void BM_RequestsPerRefresh(benchmark::State& state)
 {
-    NullStore store;
+    sim::SinkValueStore store;
     BenchLayer layer(&store, Mix(2000, 11));
     layer.Init();
     std::vector<int> refs(static_cast<size_t>(layer.Count()), 1);

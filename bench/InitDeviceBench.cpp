@@ -3,6 +3,7 @@
 
 #include <malloc.h>
 
+#include "support/BlobBuilder.h"
 #include "config/ConfigBlob.h"
 #include "config/SectionedConfig.h"
 #include "host/Logger.h"
@@ -11,32 +12,21 @@
 
 namespace {
 
-KVSG::KVSGVariable Tag(const std::string& key, const std::string& path, uint32_t stored, uint32_t type, uint32_t address)
-{
-    KVSG::KVSGVariable tag;
-    tag.m_varKey = key;
-    tag.m_fullPath = path;
-    tag.m_storedType = stored;
-    tag.m_registerType = type;
-    tag.m_address = address;
-    return tag;
-}
-
 // `tags` leaves in arrays of 100 under ten programs; every second one bound.
 std::vector<unsigned char> LargeBlob(int tags, int channels)
 {
-    TreeSerialize::NodeSpec root{Tag("", "", 21, 0, 0), {}};
+    TreeSerialize::NodeSpec root{testing_support::MakeTag("", "", 21, 0, 0), {}};
     std::vector<std::string> paths;
     int made = 0;
     for (int program = 0; made < tags; ++program) {
         const std::string name = "P" + std::to_string(program);
-        TreeSerialize::NodeSpec node{Tag(name, name, 21, 0, 0), {}};
+        TreeSerialize::NodeSpec node{testing_support::MakeTag(name, name, 21, 0, 0), {}};
         for (int array = 0; array < 10 && made < tags; ++array) {
             const std::string arrayPath = name + ".a" + std::to_string(array);
-            TreeSerialize::NodeSpec arr{Tag("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
+            TreeSerialize::NodeSpec arr{testing_support::MakeTag("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
             for (int i = 0; i < 100 && made < tags; ++i, ++made) {
                 const std::string path = arrayPath + "[" + std::to_string(i) + "]";
-                arr.children.push_back({Tag("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
+                arr.children.push_back({testing_support::MakeTag("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
                 if (made % (tags / channels) == 0 && static_cast<int>(paths.size()) < channels) paths.push_back(path);
             }
             node.children.push_back(std::move(arr));

@@ -128,18 +128,53 @@ uint64_t AreaEnd(const DeviceArea& area, uint32_t wordCount)
 {
     return area.unit == DeviceUnit::Bit ? area.points : wordCount;
 }
+
+// Device reference and point count of a batch request.
+bool BatchHead(const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count, uint16_t& endCode)
+{
+    if (size < 6) {
+        endCode = endcode::kLengthMismatch;
+        return false;
+    }
+    if (!ParseRef(data, ref, endCode)) return false;
+    count = Le16(data + 4);
+    return true;
+}
+
+// The word and double-word point counts of a random request, checked
+// against the limit and the request length.
+bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordBytes, size_t dwordBytes, uint32_t& words,
+                  uint32_t& dwords, uint16_t& endCode)
+{
+    if (size < 2) {
+        endCode = endcode::kLengthMismatch;
+        return false;
+    }
+    words = data[0];
+    dwords = data[1];
+    if (words + dwords == 0 || words + dwords > limit) endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 2 + wordBytes * words + dwordBytes * dwords) endCode = endcode::kLengthMismatch;
+    return endCode == endcode::kOk;
+}
 } // namespace
+
+bool SlmpHandler::PointInRange(size_t area, uint32_t number, bool dword) const
+{
+    const DeviceArea& spec = m_memory.Area(area);
+    const uint64_t end = spec.unit == DeviceUnit::DoubleWord ? (static_cast<uint64_t>(number) + 1) * 2 : WordEnd(spec, number, dword ? 2 : 1);
+    return end <= AreaEnd(spec, m_memory.WordCount(area));
+}
 
 SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, size_t size)
 {
     Reply reply;
+    DeviceRef ref{};
+    uint32_t count = 0;
     if (size != 6) {
         reply.endCode = endcode::kLengthMismatch;
         return reply;
     }
-    DeviceRef ref{};
-    if (!ParseRef(data, ref, reply.endCode)) return reply;
-    const uint32_t count = Le16(data + 4);
+    if (!BatchHead(data, size, ref, count, reply.endCode)) return reply;
     const DeviceArea& area = m_memory.Area(ref.area);
     if (bitUnits) {
         if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
@@ -166,13 +201,9 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
 SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, size_t size)
 {
     Reply reply;
-    if (size < 6) {
-        reply.endCode = endcode::kLengthMismatch;
-        return reply;
-    }
     DeviceRef ref{};
-    if (!ParseRef(data, ref, reply.endCode)) return reply;
-    const uint32_t count = Le16(data + 4);
+    uint32_t count = 0;
+    if (!BatchHead(data, size, ref, count, reply.endCode)) return reply;
     const DeviceArea& area = m_memory.Area(ref.area);
     const size_t payload = size - 6;
     if (bitUnits) {
@@ -201,25 +232,15 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
 SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
 {
     Reply reply;
-    if (size < 2) {
-        reply.endCode = endcode::kLengthMismatch;
-        return reply;
-    }
-    const uint32_t words = data[0], dwords = data[1];
-    if (words + dwords == 0 || words + dwords > kMaxRandomReadPoints) reply.endCode = endcode::kRandomPointsOutOfRange;
-    else if (size != 2 + 4ull * (words + dwords)) reply.endCode = endcode::kLengthMismatch;
-    if (reply.endCode != endcode::kOk) return reply;
+    uint32_t words = 0, dwords = 0;
+    if (!RandomCounts(data, size, kMaxRandomReadPoints, 4, 4, words, dwords, reply.endCode)) return reply;
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < words + dwords; ++i) {
         DeviceRef ref{};
         if (!ParseRef(data + 2 + 4 * i, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
         const bool dword = i >= words;
-        const uint32_t span = dword ? 2 : 1;
-        uint64_t end = 0, limit = AreaEnd(area, m_memory.WordCount(ref.area));
-        if (area.unit == DeviceUnit::DoubleWord) end = (static_cast<uint64_t>(ref.number) + 1) * 2;
-        else end = WordEnd(area, ref.number, span);
-        if (end > limit) {
+        if (!PointInRange(ref.area, ref.number, dword)) {
             reply.endCode = endcode::kDeviceOutOfRange;
             return reply;
         }
@@ -242,14 +263,8 @@ SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
 SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
 {
     Reply reply;
-    if (size < 2) {
-        reply.endCode = endcode::kLengthMismatch;
-        return reply;
-    }
-    const uint32_t words = data[0], dwords = data[1];
-    if (words + dwords == 0 || words + dwords > kMaxRandomWritePoints) reply.endCode = endcode::kRandomPointsOutOfRange;
-    else if (size != 2 + 6ull * words + 8ull * dwords) reply.endCode = endcode::kLengthMismatch;
-    if (reply.endCode != endcode::kOk) return reply;
+    uint32_t words = 0, dwords = 0;
+    if (!RandomCounts(data, size, kMaxRandomWritePoints, 6, 8, words, dwords, reply.endCode)) return reply;
     // Check every point before changing any, as a controller rejects the
     // whole request.
     struct Point {
@@ -263,11 +278,7 @@ SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
         const bool dword = i >= words;
         DeviceRef ref{};
         if (!ParseRef(p, ref, reply.endCode)) return reply;
-        const DeviceArea& area = m_memory.Area(ref.area);
-        const uint64_t limit = AreaEnd(area, m_memory.WordCount(ref.area));
-        const uint64_t end = area.unit == DeviceUnit::DoubleWord ? (static_cast<uint64_t>(ref.number) + 1) * 2
-                                                                  : WordEnd(area, ref.number, dword ? 2 : 1);
-        if (end > limit) {
+        if (!PointInRange(ref.area, ref.number, dword)) {
             reply.endCode = endcode::kDeviceOutOfRange;
             return reply;
         }

@@ -57,6 +57,7 @@ private:
     Reply RandomWriteBits(const uint8_t* data, size_t size);
 
     uint16_t ReadWordAt(size_t area, uint32_t number) const;
+    bool PointInRange(size_t area, uint32_t number, bool dword) const;
     void WriteWordAt(size_t area, uint32_t number, uint16_t value);
 
     DeviceMemory& m_memory;
