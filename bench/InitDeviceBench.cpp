@@ -42,18 +42,18 @@ namespace {
 // `tags` leaves in arrays of 100 under ten programs; every second one bound.
 std::vector<unsigned char> LargeBlob(int tags, int channels)
 {
-    TreeSerialize::NodeSpec root{testing_support::MakeTag("", "", 21, 0, 0), {}};
+    TreeSerialize::NodeSpec root{testing_support::MakeVariable("", "", 21, 0, 0), {}};
     std::vector<std::string> paths;
     int made = 0;
     for (int program = 0; made < tags; ++program) {
         const std::string name = "P" + std::to_string(program);
-        TreeSerialize::NodeSpec node{testing_support::MakeTag(name, name, 21, 0, 0), {}};
+        TreeSerialize::NodeSpec node{testing_support::MakeVariable(name, name, 21, 0, 0), {}};
         for (int array = 0; array < 10 && made < tags; ++array) {
             const std::string arrayPath = name + ".a" + std::to_string(array);
-            TreeSerialize::NodeSpec arr{testing_support::MakeTag("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
+            TreeSerialize::NodeSpec arr{testing_support::MakeVariable("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
             for (int i = 0; i < 100 && made < tags; ++i, ++made) {
                 const std::string path = arrayPath + "[" + std::to_string(i) + "]";
-                arr.children.push_back({testing_support::MakeTag("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
+                arr.children.push_back({testing_support::MakeVariable("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
                 if (made % (tags / channels) == 0 && static_cast<int>(paths.size()) < channels) paths.push_back(path);
             }
             node.children.push_back(std::move(arr));

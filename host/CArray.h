@@ -14,7 +14,6 @@ class CArray {
 public:
     int GetSize() const { return static_cast<int>(m_data.size()); }
     int GetCount() const { return GetSize(); }
-    int GetUpperBound() const { return GetSize() - 1; }
     bool IsEmpty() const { return m_data.empty(); }
 
     void SetSize(int newSize, int growBy = -1)
@@ -37,7 +36,6 @@ public:
 
     TYPE& operator[](int index) { return m_data[static_cast<size_t>(index)]; }
     const TYPE& operator[](int index) const { return m_data[static_cast<size_t>(index)]; }
-    TYPE& ElementAt(int index) { return m_data[static_cast<size_t>(index)]; }
     TYPE GetAt(int index) const { return InRange(index) ? m_data[static_cast<size_t>(index)] : TYPE(); }
     void SetAt(int index, ARG_TYPE value) { if (InRange(index)) m_data[static_cast<size_t>(index)] = value; }
 

@@ -42,6 +42,8 @@ public:
     int Find(char ch, int start = 0) const;
     CString& TrimLeft();
     CString& TrimRight();
+    // Both sides.
+    CString& Trim() { return TrimLeft().TrimRight(); }
     CString& MakeUpper();
     CString SpanIncluding(const char* set) const;
     CString SpanExcluding(const char* set) const;

@@ -31,9 +31,4 @@ void UseVirtualClock(bool enabled, uint64_t startMs)
     g_virtualNow = startMs;
     g_virtual = enabled;
 }
-bool IsVirtual() { return g_virtual.load(); }
-void Advance(uint64_t ms)
-{
-    if (g_virtual.load()) g_virtualNow += ms;
-}
 }

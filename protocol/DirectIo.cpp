@@ -38,20 +38,13 @@ struct ParsedCommand {
     int blockWidth = 0;       // values per repetition of a READBLOCK
 };
 
-CString Trimmed(CString text)
-{
-    text.TrimLeft();
-    text.TrimRight();
-    return text;
-}
-
 std::vector<CString> Fields(const CString& part)
 {
     std::vector<CString> fields;
     int start = 0;
     for (;;) {
         const int comma = part.Find(',', start);
-        fields.push_back(Trimmed(part.Mid(start, comma < 0 ? part.GetLength() - start : comma - start)));
+        fields.push_back(part.Mid(start, comma < 0 ? part.GetLength() - start : comma - start).Trim());
         if (comma < 0) return fields;
         start = comma + 1;
     }
@@ -61,7 +54,7 @@ int RegisterTypeOf(ZOLT_DATA& data, CString field)
 {
     CString name;
     CDevServer::SvrGetParaValue(data, field, name);
-    name = Trimmed(name).MakeUpper();
+    name.Trim().MakeUpper();
     for (int t = 0; t < REGISTER_TYPE_COUNT; ++t)
         if (name == CHL_STR_NAME[t]) return t;
     for (int t = 0; t < REGISTER_TYPE_COUNT; ++t)
@@ -92,7 +85,7 @@ bool AddressOf(ZOLT_DATA& data, int type, CString field, int& address)
 // The data-type option of a named data type for the register type.
 bool OptionOf(int type, CString name, int& option)
 {
-    name = Trimmed(name).MakeUpper();
+    name.Trim().MakeUpper();
     if (name.GetLength() < 2) return false;
     const int count = static_cast<int>(SELECT2_DWORD_PROPERTYNUM[type]);
     if (count == 0) {
@@ -176,7 +169,7 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
     case CMD_READ: case CMD_WRITE: case CMD_READ32: case CMD_WRITE32: {
         const int eq = f[2].Find('=');
         if (eq < 0 || !OptionOf(type, f[2].Left(eq), option) || !Generate(info, option, 1, out)) return false;
-        const CString target = Trimmed(f[2].Mid(eq + 1));
+        const CString target = f[2].Mid(eq + 1).Trim();
         if (target.IsEmpty()) return false;
         (index == CMD_WRITE32 ? out.back().text : out.back().parameter) = target;
         used = 3;
@@ -218,7 +211,7 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
             const int open = types.Find('['), close = types.Find(']');
             if (open != 0 || close < 0 || !OptionOf(type, types.Mid(1, close - 1), option)) return false;
             options.push_back(option);
-            types = Trimmed(types.Mid(close + 1));
+            types = types.Mid(close + 1).Trim();
         }
         const int repeat = CountOf(data, f[3]);
         if (options.empty() || repeat < 1 || static_cast<size_t>(repeat) * options.size() > MAX_GENERATED_ROWS) return false;

@@ -12,14 +12,14 @@ constexpr int kFailed = 4;
 constexpr int kReadFailed = -100;
 constexpr int kMaxRequestPoints = 0xFFFF;
 
-// Marks the wanted rows of every block of the current rank.
-void MarkRank(const DEV_DATA& dev, CArray<int, int>& status, int mark)
+// Marks the wanted rows of every block of the current rank failed.
+void MarkRankFailed(const DEV_DATA& dev, CArray<int, int>& status)
 {
     for (int b = dev.m_nReadBlock; b >= 0 && b < dev.m_arBlock.GetSize() && dev.m_arBlock[b].m_nRank <= dev.m_nReadRank; ++b) {
         const DynBlock& block = dev.m_arBlock[b];
         if (block.m_nRank != dev.m_nReadRank) continue;
         for (int r = block.m_nFirstRow; r <= block.m_nLastRow; ++r) {
-            if (r + 1 < status.GetSize() && status[r + 1] > 0) status[r + 1] = mark;
+            if (r + 1 < status.GetSize() && status[r + 1] > 0) status[r + 1] = kFailed;
         }
     }
 }
@@ -93,11 +93,11 @@ int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<
     const int result = _ReadBlock(data, status, values, strings, dev->m_nReadRank);
     if (values.GetSize() == 0) values.SetSize(1);
     if (result != 0) {
-        MarkRank(*dev, status, kFailed);
+        MarkRankFailed(*dev, status);
         values[0] = -static_cast<double>(result);
         return kReadFailed;
     }
-    MarkRank(*dev, status, kFresh);
+    // The block read has already marked the rank's wanted rows fresh.
     int b = dev->m_nReadBlock;
     while (b < dev->m_arBlock.GetSize() && dev->m_arBlock[b].m_nRank <= dev->m_nReadRank) ++b;
     if (b < dev->m_arBlock.GetSize()) dev->m_nReadBlock = b;
@@ -139,7 +139,7 @@ int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double
         readAddress = start - start % 16;
         words = (static_cast<int>(start % 16) + points + 15) / 16;
     }
-    const int expected = (4 * words + 22) / 2;
+    const int expected = slmp::ReadResponseBytes(words);
     CString response;
     const int exchanged = CDevServer::SvrExchange(data, slmp::ReadRequest(type, readAddress, words), expected, response);
     if (exchanged != expected) return exchanged;

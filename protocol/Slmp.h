@@ -20,6 +20,9 @@ constexpr int kEndCodePos = 18;
 constexpr int kDataPos = 22;
 constexpr int kResponseHeaderBytes = 11;
 
+// Bytes of the response to a read of `words` words (a double word counts 2).
+inline int ReadResponseBytes(int words) { return kResponseHeaderBytes + 2 * words; }
+
 // Exchange results besides a byte count.
 constexpr int kNoResponse = -2;
 constexpr int kRoutingMismatch = -3;

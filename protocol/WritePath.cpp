@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kWriteResponse = 11;
+constexpr int kWriteResponse = slmp::kResponseHeaderBytes;
 constexpr int kWriteFailed = -4;
 
 CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
@@ -38,7 +38,7 @@ CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
 bool ReadImage(ZOLT_DATA& data, unsigned type, unsigned address, int points, uint32_t& image)
 {
     CString response;
-    const int result = CDevServer::SvrExchange(data, slmp::ReadRequest(type, address, points), 11 + 2 * points, response);
+    const int result = CDevServer::SvrExchange(data, slmp::ReadRequest(type, address, points), slmp::ReadResponseBytes(points), response);
     if (result == slmp::kNoResponse || result == slmp::kRoutingMismatch || result <= -100) return false;
     double low = CDevServer::SvrStr2Double(response.Mid(slmp::kDataPos, 4), CHLCODE_WUB, 2, 4);
     image = static_cast<uint32_t>(CDevServer::Double2Int(low));

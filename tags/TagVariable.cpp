@@ -71,6 +71,20 @@ int TagVariable::deserializeRun(utils::imemoryread& in) { return ReadCommon(in, 
 
 namespace KVSG {
 
+KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType,
+                          uint32_t address, uint32_t bit, uint32_t length)
+{
+    KVSGVariable tag;
+    tag.m_varKey = key;
+    tag.m_fullPath = path;
+    tag.m_storedType = storedType;
+    tag.m_registerType = registerType;
+    tag.m_address = address;
+    tag.m_bit = bit;
+    tag.m_length = length;
+    return tag;
+}
+
 int KVSGVariable::serializeSet(utils::imemorywrite& out) const
 {
     TagVariable::serializeSet(out);

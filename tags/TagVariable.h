@@ -74,4 +74,8 @@ public:
     uint32_t m_bit = 0xFFFFFFFFu;
 };
 
+// A tag record of the fields a configuration tool sets.
+KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType,
+                          uint32_t address, uint32_t bit = 0xFFFFFFFFu, uint32_t length = 0);
+
 } // namespace KVSG

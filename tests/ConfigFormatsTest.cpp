@@ -117,7 +117,7 @@ TEST(Container, SectionsAndChecks)
 
 TEST(TagRecord, RunAndSetForms)
 {
-    KVSG::KVSGVariable tag = MakeTag("a", "a", 0, 1, 100, 3);
+    KVSG::KVSGVariable tag = MakeVariable("a", "a", 0, 1, 100, 3);
     utils::MemoryBuffer run, set;
     tag.serializeRun(run);
     tag.serializeSet(set);
@@ -141,14 +141,14 @@ TreeSerialize::NodeSpec SampleTree()
 {
     std::vector<TreeSerialize::NodeSpec> elements;
     for (int i = 0; i < 4; ++i)
-        elements.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
+        elements.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
     std::vector<TreeSerialize::NodeSpec> xs;
-    xs.push_back(Node(MakeTag("x", "S.arr[2].x", 4, REG_D, 300)));
-    return Node(MakeTag("", "", 21, 0, 0),
-                {Node(MakeTag("Prog", "Prog", 21, 0, 0), {Node(MakeTag("data", "Prog.data", 21, 0, 0), elements)}),
-                 Node(MakeTag("S", "S", 21, 0, 0), {Node(MakeTag("arr", "S.arr", 21, 0, 0), {Node(MakeTag("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
-                 Node(MakeTag("a.b", "a.b", 0, REG_M, 7)), Node(MakeTag("a", "a", 21, 0, 0), {Node(MakeTag("c", "a.c", 0, REG_M, 8))}),
-                 Node(MakeTag("m", "m", 4, REG_D, 500)), Node(MakeTag("m", "m2", 4, REG_D, 501))});
+    xs.push_back(Node(MakeVariable("x", "S.arr[2].x", 4, REG_D, 300)));
+    return Node(MakeVariable("", "", 21, 0, 0),
+                {Node(MakeVariable("Prog", "Prog", 21, 0, 0), {Node(MakeVariable("data", "Prog.data", 21, 0, 0), elements)}),
+                 Node(MakeVariable("S", "S", 21, 0, 0), {Node(MakeVariable("arr", "S.arr", 21, 0, 0), {Node(MakeVariable("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
+                 Node(MakeVariable("a.b", "a.b", 0, REG_M, 7)), Node(MakeVariable("a", "a", 21, 0, 0), {Node(MakeVariable("c", "a.c", 0, REG_M, 8))}),
+                 Node(MakeVariable("m", "m", 4, REG_D, 500)), Node(MakeVariable("m", "m2", 4, REG_D, 501))});
 }
 
 TEST(TagTree, StreamRoundTripAndLookup)
@@ -182,7 +182,7 @@ TEST(TagTree, StreamRoundTripAndLookup)
     }
     EXPECT_EQ(root->find("Prog")->find("Prog"), nullptr) << "never the node itself";
 
-    const std::vector<unsigned char> lone = TreeSerialize::WriteTree(Node(MakeTag("r", "r", 4, REG_D, 1)));
+    const std::vector<unsigned char> lone = TreeSerialize::WriteTree(Node(MakeVariable("r", "r", 4, REG_D, 1)));
     utils::MemoryBuffer loneSection;
     loneSection.write(lone.data(), static_cast<unsigned>(lone.size()));
     int leaves = 0;
@@ -205,8 +205,8 @@ TEST(TagTree, MalformedStreamsAreRefused)
     EXPECT_FALSE(read(Bytes("00000000 00000000 00000000 00000000 01000000 18000000 "
                             "00000000 00000000 00000000 00000000 01000000 00000000")));
     // Nesting deeper than the limit.
-    TreeSerialize::NodeSpec deep = Node(MakeTag("leaf", "leaf", 4, REG_D, 0));
-    for (int i = 0; i < 80; ++i) deep = Node(MakeTag("n", "n", 21, 0, 0), {deep});
+    TreeSerialize::NodeSpec deep = Node(MakeVariable("leaf", "leaf", 4, REG_D, 0));
+    for (int i = 0; i < 80; ++i) deep = Node(MakeVariable("n", "n", 21, 0, 0), {deep});
     EXPECT_FALSE(read(TreeSerialize::WriteTree(deep)));
     EXPECT_FALSE(read({}));
     const std::vector<unsigned char> good = TreeSerialize::WriteTree(SampleTree());

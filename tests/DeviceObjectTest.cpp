@@ -76,9 +76,9 @@ TEST(SharedLibrary, EntryPointsCreateInitialiseAndDestroy)
     memory.SetWord(*sim::AreaByName("D"), 42, 4242);
     IDeviceCtrl* plc = create("PLC3", &store);
     store.DeclareChannels(1, DATATYPE_INT);
-    using testing_support::MakeTag;
+    using testing_support::MakeVariable;
     using testing_support::Node;
-    const auto blob = testing_support::Blob(Node(MakeTag("", "", 21, 0, 0), {Node(MakeTag("v", "v", 4, REG_D, 42))}), {"v"});
+    const auto blob = testing_support::Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 4, REG_D, 42))}), {"v"});
     EXPECT_EQ(plc->UpdataCommunication(&comm), 0);
     EXPECT_EQ(plc->InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
     EXPECT_EQ(plc->ChannelRefChange(&flag, 1), 0);

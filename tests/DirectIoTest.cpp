@@ -15,8 +15,8 @@ protected:
     {
         EngineFixture::SetUp();
         std::vector<TreeSerialize::NodeSpec> data;
-        for (uint32_t i = 0; i < 4; ++i) data.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "d[" + std::to_string(i) + "]", 4, REG_D, 10 + i)));
-        blob = Blob(Node(MakeTag("", "", 21, 0, 0), {Node(MakeTag("d", "d", 21, 0, 0), data)}), {"d[0]", "d[1]"});
+        for (uint32_t i = 0; i < 4; ++i) data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "d[" + std::to_string(i) + "]", 4, REG_D, 10 + i)));
+        blob = Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("d", "d", 21, 0, 0), data)}), {"d[0]", "d[1]"});
         driver = std::make_unique<KVSG::KVSGConvertLayer>("PLC1", &store);
         driver->UpdataCommunication(&comm);
         ASSERT_EQ(driver->InitDevice(blob.data(), static_cast<int>(blob.size())), 0);

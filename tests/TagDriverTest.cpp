@@ -10,16 +10,16 @@ namespace {
 TreeSerialize::NodeSpec PlantTree()
 {
     std::vector<TreeSerialize::NodeSpec> data;
-    for (uint32_t i = 0; i < 8; ++i) data.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 4, REG_D, 100 + i)));
+    for (uint32_t i = 0; i < 8; ++i) data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 4, REG_D, 100 + i)));
     std::vector<TreeSerialize::NodeSpec> texts;
-    for (uint32_t i = 0; i < 2; ++i) texts.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "Prog.text[" + std::to_string(i) + "]", 11, REG_D, 200 + 5 * i, 0xFFFFFFFFu, 5)));
-    return Node(MakeTag("", "", 21, 0, 0),
-                {Node(MakeTag("Prog", "Prog", 21, 0, 0),
-                      {Node(MakeTag("data", "Prog.data", 21, 0, 0), data), Node(MakeTag("text", "Prog.text", 21, 0, 0), texts),
-                       Node(MakeTag("level", "Prog.level", 3, REG_D, 50)), Node(MakeTag("flow", "Prog.flow", 9, REG_D, 60)),
-                       Node(MakeTag("total", "Prog.total", 5, REG_LZ, 2)), Node(MakeTag("run", "Prog.run", 0, REG_M, 10)),
-                       Node(MakeTag("alarm", "Prog.alarm", 0, REG_D, 70, 5)), Node(MakeTag("wide", "Prog.wide", 0, REG_LCN, 3, 20)),
-                       Node(MakeTag("far", "Prog.far", 0, REG_D, 71, 20))})});
+    for (uint32_t i = 0; i < 2; ++i) texts.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.text[" + std::to_string(i) + "]", 11, REG_D, 200 + 5 * i, 0xFFFFFFFFu, 5)));
+    return Node(MakeVariable("", "", 21, 0, 0),
+                {Node(MakeVariable("Prog", "Prog", 21, 0, 0),
+                      {Node(MakeVariable("data", "Prog.data", 21, 0, 0), data), Node(MakeVariable("text", "Prog.text", 21, 0, 0), texts),
+                       Node(MakeVariable("level", "Prog.level", 3, REG_D, 50)), Node(MakeVariable("flow", "Prog.flow", 9, REG_D, 60)),
+                       Node(MakeVariable("total", "Prog.total", 5, REG_LZ, 2)), Node(MakeVariable("run", "Prog.run", 0, REG_M, 10)),
+                       Node(MakeVariable("alarm", "Prog.alarm", 0, REG_D, 70, 5)), Node(MakeVariable("wide", "Prog.wide", 0, REG_LCN, 3, 20)),
+                       Node(MakeVariable("far", "Prog.far", 0, REG_D, 71, 20))})});
 }
 
 const std::vector<std::string> kPaths = {"Prog.level", "Prog.data[1]", "Prog.flow", "Prog.total", "Prog.run", "Prog.alarm",
@@ -135,7 +135,7 @@ TEST_F(TagDriver, EveryTruncationAndCraftedBlobIsRejectedAndTheDeviceStaysUsable
         patched(16 + 12, 0x7FFFFFFF),                    // absurd section count
         patched(16 + container, 0x7FFFFFFF),             // absurd channel count
         patched(16 + container + 4, 0xFFFFFFFE),         // absurd path length
-        Blob(Node(MakeTag("", "", 21, 0, 0)), kPaths),   // no section 3 content beyond a bare root is fine, below
+        Blob(Node(MakeVariable("", "", 21, 0, 0)), kPaths),   // no section 3 content beyond a bare root is fine, below
     };
     for (size_t i = 0; i + 1 < crafted.size(); ++i) EXPECT_EQ(Init(crafted[i]), static_cast<int>(0x80000001u)) << i;
     EXPECT_EQ(Init(crafted.back()), 0);
@@ -193,8 +193,8 @@ TEST_F(TagDriver, RebindingChecksTagTypes)
 {
     std::vector<TreeSerialize::NodeSpec> mixed;
     const uint32_t types[] = {3, 11, 3, 19};
-    for (uint32_t i = 0; i < 4; ++i) mixed.push_back(Node(MakeTag("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", types[i], REG_D, 10 + 10 * i, 0xFFFFFFFFu, 4)));
-    const auto root = Node(MakeTag("", "", 21, 0, 0), {Node(MakeTag("v", "v", 21, 0, 0), mixed)});
+    for (uint32_t i = 0; i < 4; ++i) mixed.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", types[i], REG_D, 10 + 10 * i, 0xFFFFFFFFu, 4)));
+    const auto root = Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), mixed)});
     ASSERT_EQ(Init(Blob(root, {"v[0]", "v[1]"})), 0);
     EXPECT_EQ(driver->_SetChlTag(1, 1, 1, 0), 200001) << "numeric to string is refused";
     EXPECT_EQ(driver->_SetChlTag(2, 1, 1, 0), 0) << "string to numeric is accepted";

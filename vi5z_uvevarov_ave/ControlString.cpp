@@ -6,9 +6,7 @@ bool SplitControlString(const CString& text, ControlString& out)
     const int close = text.Find(')');
     if (open < 0 || close < 0) return false;
     out.word = text.Left(open);
-    out.word.TrimLeft();
-    out.word.TrimRight();
-    out.word.MakeUpper();
+    out.word.Trim().MakeUpper();
     out.arguments = close > open ? text.Mid(open + 1, close - open - 1) : CString();
     out.rest = text.Mid(close + 1);
     return true;

@@ -2,11 +2,7 @@
 
 #include "vi5z_uvevarov_ave/DevBas.h"
 
-uint32_t ConvertLayer::RowOfHost(int channel) const
-{
-    const uint32_t index = static_cast<uint32_t>(channel);
-    return index < m_vecHostToRow.size() ? m_vecHostToRow[index] : NO_ROW;
-}
+uint32_t ConvertLayer::RowOfHost(int channel) const { return MapEntry(m_vecHostToRow, static_cast<uint32_t>(channel)); }
 
 int ConvertLayer::InitDevice(const unsigned char* data, int length)
 {

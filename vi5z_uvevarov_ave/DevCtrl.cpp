@@ -106,21 +106,16 @@ int CDevCtrl::_InitAddressTable(CArray<unsigned int, unsigned int>& table)
     return 0;
 }
 
-int CDevCtrl::_InitCheckcollectFlag(CArray<int, int>& flags, int rank)
+namespace {
+// Whether the host asked for a row of the block: a collect flag of exactly 1.
+bool BlockWanted(const DynBlock& block, const CArray<int, int>& flags)
 {
-    const DEV_DATA* dev = m_data.m_pDevData;
-    if (!dev) return 0;
-    for (int b = 0; b < dev->m_arBlock.GetSize(); ++b) {
-        const DynBlock& block = dev->m_arBlock[b];
-        if (block.m_nRank != rank) continue;
-        for (int r = block.m_nFirstRow; r <= block.m_nLastRow; ++r) {
-            if (r + 1 >= 1 && r + 1 < flags.GetSize() && flags[r + 1] == 1) return 1;
-        }
+    for (int r = block.m_nFirstRow; r <= block.m_nLastRow; ++r) {
+        if (r >= 0 && r + 1 < flags.GetSize() && flags[r + 1] == 1) return true;
     }
-    return 0;
+    return false;
 }
 
-namespace {
 // Blocks are in ascending rank order, so the blocks of one rank are the
 // run starting at `first`; checking that run answers the same as a scan of
 // the whole list at a fraction of the cost.
@@ -128,13 +123,21 @@ bool RankRunWanted(const CArray<DynBlock, DynBlock&>& blocks, int first, const C
 {
     const int rank = blocks[first].m_nRank;
     for (int b = first; b < blocks.GetSize() && blocks[b].m_nRank == rank; ++b) {
-        for (int r = blocks[b].m_nFirstRow; r <= blocks[b].m_nLastRow; ++r) {
-            if (r >= 0 && r + 1 < flags.GetSize() && flags[r + 1] == 1) return true;
-        }
+        if (BlockWanted(blocks[b], flags)) return true;
     }
     return false;
 }
 } // namespace
+
+int CDevCtrl::_InitCheckcollectFlag(CArray<int, int>& flags, int rank)
+{
+    const DEV_DATA* dev = m_data.m_pDevData;
+    if (!dev) return 0;
+    for (int b = 0; b < dev->m_arBlock.GetSize(); ++b) {
+        if (dev->m_arBlock[b].m_nRank == rank && BlockWanted(dev->m_arBlock[b], flags)) return 1;
+    }
+    return 0;
+}
 
 int CDevCtrl::_InitSetReadIndex(CArray<int, int>& flags)
 {

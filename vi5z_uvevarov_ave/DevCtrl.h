@@ -14,6 +14,12 @@
 constexpr uint32_t NO_ROW = 0xFFFFFFFFu;
 constexpr uint32_t NO_HOST = 0xFFFFFFFFu;
 
+// Entry `index` of a host/row map; NO_ROW (= NO_HOST) past its end.
+inline uint32_t MapEntry(const std::vector<uint32_t>& map, uint32_t index)
+{
+    return index < map.size() ? map[index] : NO_ROW;
+}
+
 class CDevCtrl : public virtual IDeviceCtrl {
 public:
     explicit CDevCtrl(const char* deviceName, IDevRtdbCtrl* rtdb);
@@ -42,7 +48,6 @@ public:
     const CArray<int, int>& CollectFlags() const { return m_arCollectFlag; }
     const CArray<double, double>& Values() const { return m_arValue; }
     const CStringArray& Texts() const { return m_strArValue; }
-    bool AddressPending() const { return !m_setBadAddress.empty(); }
 
     int _InitValueArray(int count);
     int _InitAddressTable(CArray<unsigned int, unsigned int>& table);

@@ -17,7 +17,7 @@ int CDevCtrl::CollectMapped(const int* flags, int count, const ChannelMaps* maps
     for (int h = 0; h < count; ++h) {
         uint32_t row = static_cast<uint32_t>(h);
         if (maps) {
-            row = static_cast<uint32_t>(h) < maps->hostToRow->size() ? (*maps->hostToRow)[static_cast<size_t>(h)] : NO_ROW;
+            row = MapEntry(*maps->hostToRow, static_cast<uint32_t>(h));
             if (row == NO_ROW) return DEVCTRL_NO_ACCESSOR;
         }
         // A row beyond the host's count has no flag position.
@@ -32,9 +32,9 @@ int CDevCtrl::CollectMapped(const int* flags, int count, const ChannelMaps* maps
         if (m_arCollectFlag[i] != 3) continue;
         int host = i - 1;
         if (maps) {
-            const size_t rowIndex = static_cast<size_t>(i - 1);
-            if (rowIndex >= maps->rowToHost->size() || (*maps->rowToHost)[rowIndex] == NO_HOST) break;
-            host = static_cast<int>((*maps->rowToHost)[rowIndex]);
+            const uint32_t mapped = MapEntry(*maps->rowToHost, static_cast<uint32_t>(i - 1));
+            if (mapped == NO_HOST) break;
+            host = static_cast<int>(mapped);
         }
         DATATYPE type = DATATYPE_NONE;
         if (m_pDevRtdb->GetValueTypeByChannel(host, type) != 0) {

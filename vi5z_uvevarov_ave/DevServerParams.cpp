@@ -33,8 +33,7 @@ int CDevServer::SvrGetParaValue(ZOLT_DATA& data, CString& text, double& out)
         out = value;
         return 1;
     }
-    text.TrimLeft();
-    text.TrimRight();
+    text.Trim();
     if (!text.IsEmpty()) cstringToNumeric(text, "%lf", &out);
     return 1;
 }
@@ -84,9 +83,7 @@ int CDevServer::SvrGetCmdStr(CString& source, CString& separator, CString& left,
     if (at < 0) return 0;
     left = source.Left(at);
     right = source.Mid(at + 1);
-    left.TrimLeft();
-    left.TrimRight();
-    right.TrimLeft();
-    right.TrimRight();
+    left.Trim();
+    right.Trim();
     return 1;
 }

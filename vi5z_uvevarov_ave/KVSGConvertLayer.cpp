@@ -31,19 +31,19 @@ std::string PropertyKey(const char* utf8Name)
     return out;
 }
 
-void KVSGConvertLayer::DefineProperties()
+void KVSGConvertLayer::DefineProperties(DevicePropertyConfigWraper& properties)
 {
     using Device::EnumPropertyConfig;
     using Device::GeneralPropertyConfig;
     using Device::IPropertyConfig;
     auto wait = std::make_shared<GeneralPropertyConfig<unsigned int>>(PropertyKey(DEV_STR_PROPERTYNAME[0]),
                                                                       IPropertyConfig::STATE_NORMAL, 200u, 1u, 0xFFFFFFFFu);
-    m_pProperty->insert(PROPERTY_VERSION, std::make_shared<PropertyWraper<unsigned int>>(wait));
+    properties.insert(PROPERTY_VERSION, std::make_shared<PropertyWraper<unsigned int>>(wait));
     for (int i = 1; i < 4; ++i) {
         auto options = std::make_shared<EnumPropertyConfig>(PropertyKey(DEV_STR_PROPERTYNAME[i]), IPropertyConfig::STATE_NORMAL, 0u);
         options->AddOption(DEV_STR_PROPERTLIST[2 * (i - 1)]);
         options->AddOption(DEV_STR_PROPERTLIST[2 * (i - 1) + 1]);
-        m_pProperty->insert(PROPERTY_VERSION, std::make_shared<PropertyWraper<EnumPropertyConfig>>(options));
+        properties.insert(PROPERTY_VERSION, std::make_shared<PropertyWraper<EnumPropertyConfig>>(options));
     }
 }
 
@@ -63,7 +63,7 @@ int KVSGConvertLayer::InitDevice(const unsigned char* data, int length)
     m_pProperty = std::make_shared<DevicePropertyConfigWraper>();
     m_pTagTree = std::make_shared<TagTree>();
     m_pTagIndex = std::make_shared<TagIndex>();
-    DefineProperties();
+    DefineProperties(*m_pProperty);
     const int result = ConvertLayer::InitDevice(data, length);
     logger_printf(3, "InitDevice", kSourceFile, 150, 0, 3, "InitDevice", "InitDevice Spend Time = %ld",
                   static_cast<long>(Zolt_GetTickCount() - start));
@@ -81,8 +81,7 @@ int KVSGConvertLayer::DevIOCtrl(const char* command)
     if (pieces.size() != kSetChlTagArguments) return kWrongArgumentCount;
     int numbers[4];
     for (int i = 0; i < 4; ++i) {
-        pieces[static_cast<size_t>(i)].TrimLeft();
-        pieces[static_cast<size_t>(i)].TrimRight();
+        pieces[static_cast<size_t>(i)].Trim();
         double value = 0.0;
         CDevServer::SvrGetParaValue(m_data, pieces[static_cast<size_t>(i)], value);
         numbers[i] = CDevServer::Double2Int(value);
@@ -94,8 +93,7 @@ int KVSGConvertLayer::DevIOCtrl(const char* command)
         ConvertLayer::ChannelRefChange(replay.empty() ? nullptr : replay.data(), static_cast<int>(replay.size()));
     }
     CString target = pieces[4];
-    target.TrimLeft();
-    target.TrimRight();
+    target.Trim();
     double reported = result;
     CDevServer::SvrSetParaValue(m_data, target, reported);
     return result;

@@ -40,8 +40,10 @@ public:
     const CDevTable* Table() const { return m_data.m_pDevData ? m_data.m_pDevData->m_pTable : nullptr; }
     const DEV_DATA* Dev() const { return m_data.m_pDevData; }
 
+    // Inserts the driver's four device properties with their defaults.
+    static void DefineProperties(DevicePropertyConfigWraper& properties);
+
 protected:
-    void DefineProperties();
     void ApplyPropertiesToParams();
 
     std::shared_ptr<TagTree> m_pTagTree;

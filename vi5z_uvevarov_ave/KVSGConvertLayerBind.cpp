@@ -30,7 +30,7 @@ int KVSGConvertLayer::_SetChlTag(unsigned int start, unsigned int count, int off
 
     std::vector<CDevRow> pending;
     for (unsigned host = start - 1; host <= start + count - 2; ++host) {
-        const uint32_t r = host < m_vecHostToRow.size() ? m_vecHostToRow[host] : NO_ROW;
+        const uint32_t r = RowOfHost(static_cast<int>(host));
         const CDevRow* current = table.Row(r);
         auto saved = m_mapChlRow.find(r);
         const KVSGVariable* first = saved != m_mapChlRow.end() ? saved->second.m_pTag : (current ? current->m_pTag : nullptr);

@@ -93,10 +93,8 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     logger_printf(3, "_Deserialize", "../../../run/vi5z_uvevarov_ave/vi5z_uvevarov_ave/KVSGConvertLayer", 321, 0, 3,
                   "InitDevice", "Init Tree and Porperty spend time = %ld", static_cast<long>(Zolt_GetTickCount() - start));
 
-    // A repeated load replaces every row and binding of the previous one.
+    // InitDevice has dropped the rows and bindings of any earlier load.
     CDevTable& table = *m_data.m_pDevData->m_pTable;
-    table.Clear();
-    m_mapChlRow.clear();
     for (size_t host = 0; host < blob.channelPaths.size(); ++host) {
         CDevRow row;
         if (_MakeChannel(blob.channelPaths[host], row) != 0) continue;

@@ -12,15 +12,7 @@ namespace {
 TreeSerialize::NodeSpec Leaf(const std::string& key, const std::string& path, uint32_t stored, uint32_t type, uint32_t address,
                              uint32_t bit = 0xFFFFFFFFu, uint32_t length = 0)
 {
-    TreeSerialize::NodeSpec node;
-    node.tag.m_varKey = key;
-    node.tag.m_fullPath = path;
-    node.tag.m_storedType = stored;
-    node.tag.m_registerType = type;
-    node.tag.m_address = address;
-    node.tag.m_bit = bit;
-    node.tag.m_length = length;
-    return node;
+    return {KVSG::MakeVariable(key, path, stored, type, address, bit, length), {}};
 }
 
 } // namespace
