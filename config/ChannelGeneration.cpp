@@ -32,10 +32,8 @@ bool PlanCode(int type, SChlInfo& info, CodePlan& plan)
         if (o <= 15) plan = {o, static_cast<unsigned>(o), 16, 0};
         else if (o <= 18) plan = {o + 67, 0, 1, 0};
         else if (options == 24 && o == 23) {
-            if (info.m_nLength < 0) info.m_nLength = 60;
-            // Longer than any request can carry: not a channel.
-            if (info.m_nLength > static_cast<int>(MAX_STRING_BYTES)) return false;
-            plan = {CHLCODE_STRING, static_cast<unsigned>(info.m_nLength), 0, (info.m_nLength + 1) / 2};
+            if (info.m_nLength < 0) info.m_nLength = DEFAULT_STRING_BYTES;
+            plan = {CHLCODE_STRING, static_cast<unsigned>(info.m_nLength), 0, static_cast<int>((static_cast<unsigned>(info.m_nLength) + 1) / 2)};
         } else plan = {o + 67, 0, 2, 0};
     } else if (options == 36) {
         if (o < 0) return false;
@@ -86,9 +84,7 @@ int CDevBas::mfMakeDevRowsFromSChlInfo(SChlInfo& info, CArray<CDevRow, CDevRow&>
     templ.SetdwValue(ROW_DATATYPE, static_cast<unsigned>(plan.code));
     templ.SetdwValue(ROW_BIT, plan.bit);
 
-    unsigned count = static_cast<unsigned>(info.m_nCount);
-    if (count == 0) count = 1;
-    if (count >= MAX_GENERATED_ROWS) count = MAX_GENERATED_ROWS;
+    const unsigned count = GeneratedRowCount(info.m_nCount);
     int code = plan.code;
     for (unsigned n = 0; n < count; ++n) {
         templ.StringAt(ROW_NAME) = ChannelName(templ, type, code);

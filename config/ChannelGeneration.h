@@ -20,4 +20,12 @@ struct SChlInfo {
 };
 
 constexpr unsigned MAX_GENERATED_ROWS = 5000;
-constexpr unsigned MAX_STRING_BYTES = 0xFFFF;
+// Rows a request's count makes: 0 makes one; the count is compared
+// unsigned, so a negative count, like anything from 5000 up, makes 5000.
+inline unsigned GeneratedRowCount(int count)
+{
+    const unsigned n = static_cast<unsigned>(count);
+    return n == 0 ? 1u : (n >= MAX_GENERATED_ROWS ? MAX_GENERATED_ROWS : n);
+}
+// Bytes of a string channel whose request gives no (or a negative) length.
+constexpr int DEFAULT_STRING_BYTES = 60;

@@ -10,21 +10,29 @@ bool ReadConfigBlob(const unsigned char* data, unsigned size, ConfigBlobView& vi
     if (containerSize > size - BLOB_PREFIX_BYTES) return false;
     view.container = data + BLOB_PREFIX_BYTES;
     view.containerSize = containerSize;
+    view.list = view.container + containerSize;
+    view.listSize = size - BLOB_PREFIX_BYTES - containerSize;
+    return true;
+}
 
-    utils::memoryRef list(data + BLOB_PREFIX_BYTES + containerSize, size - BLOB_PREFIX_BYTES - containerSize);
+std::vector<std::string> ReadChannelPaths(const ConfigBlobView& view)
+{
+    std::vector<std::string> paths;
+    if (!view.list) return paths;
+    utils::memoryRef list(view.list, view.listSize);
     uint32_t count = 0;
-    if (!utils::Deserialize(list, count)) return false;
-    // Each entry takes at least its 4-byte length.
-    if (count > list.remaining() / 4) return false;
-    view.channelPaths.reserve(count);
+    if (!utils::Deserialize(list, count)) return paths;
+    // Reserve only what the bytes present can hold: each entry takes at
+    // least its 4-byte length.
+    paths.reserve(count < list.remaining() / 4 ? count : list.remaining() / 4);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length = 0;
-        if (!utils::Deserialize(list, length) || length > list.remaining()) return false;
+        if (!utils::Deserialize(list, length) || length > list.remaining()) break;
         std::string path(length, '\0');
         if (length) list.read(reinterpret_cast<unsigned char*>(&path[0]), length);
-        view.channelPaths.push_back(std::move(path));
+        paths.push_back(std::move(path));
     }
-    return true;
+    return paths;
 }
 
 std::vector<unsigned char> WriteConfigBlob(const std::vector<unsigned char>& container, const std::vector<std::string>& channelPaths)

@@ -15,7 +15,6 @@ struct DescriptionAtLoad {
 } g_descriptionAtLoad;
 
 // A row archive string longer than this is treated as corrupt.
-constexpr unsigned kMaxStoredString = 1u << 20;
 }
 
 void CDevRow::InitPropertyDescription()
@@ -109,12 +108,13 @@ void CDevRow::Store(COwnerArchive& archive) const
 bool CDevRow::DeserializeFormOld(COwnerArchive& archive)
 {
     if (archive.GetNowVersion() > 20001) return true;
+    // Fields past the end of the archive keep their values; a name whose
+    // length runs past the end is not read.
     for (int i = 0; i < DEVROW_PROPERTY_COUNT; ++i) {
-        if (archive.Remaining() < 4) return false;
         if (DEVROW_DWORD_PROPERTYTYPE[i] == 2) {
             unsigned length = 0;
             archive >> length;
-            if (length > kMaxStoredString || length > static_cast<unsigned>(archive.Remaining())) return false;
+            if (length == 0 || length > static_cast<unsigned>(archive.Remaining())) continue;
             CString text;
             archive.SvrRead(reinterpret_cast<unsigned char*>(text.GetBufferSetLength(static_cast<int>(length))),
                             static_cast<int>(length));

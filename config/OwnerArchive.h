@@ -32,10 +32,10 @@ public:
     int GetPosition() const { return m_nPosition; }
     void SetPosition(int position) { m_nPosition = position; }
     int GetSize() const { return m_buffer.GetSize(); }
-    // Bytes written and not yet read: the zero padding of growth is not
-    // data, so bounded readers check their counts against this.
-    int Remaining() const { return m_nPosition >= m_nDataEnd ? 0 : m_nDataEnd - m_nPosition; }
-    bool AtDataEnd() const { return m_nPosition >= m_nDataEnd; }
+    // Bytes a read can still take, the zero padding of growth included:
+    // bounded readers cap their counts with it.
+    int Remaining() const { return m_nPosition >= GetSize() ? 0 : GetSize() - m_nPosition; }
+    bool AtEnd() const { return m_nPosition >= GetSize(); }
     const unsigned char* GetData() const { return m_buffer.GetData(); }
 
 private:
@@ -43,6 +43,5 @@ private:
 
     CByteArray m_buffer;
     int m_nPosition = 0;
-    int m_nDataEnd = 0;
     ARCHIVESTATUS m_nMode = ARCHIVE_STORE;
 };

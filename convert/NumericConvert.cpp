@@ -120,15 +120,16 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
 
 int CDevServer::Double2Int(double& value)
 {
-    // Positive values keep their unsigned 32-bit pattern; values the
-    // platform cannot convert become 0 or INT_MIN instead of undefined.
+    // Positive values keep their unsigned 32-bit pattern. Out of range they
+    // saturate, as the panel's own float-to-integer conversion does: never
+    // a wrapped pattern that names another value; NaN becomes 0.
     if (value > 0) {
         const double t = value + 0.5;
         if (t < 4294967296.0) return static_cast<int>(static_cast<uint32_t>(t));
-        if (t < 9223372036854775808.0) return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(t)));
-        return 0;
+        return static_cast<int>(UINT32_MAX);
     }
     const double t = value - 0.5;
     if (t > -2147483649.0) return static_cast<int>(t);
-    return INT32_MIN;
+    if (t <= -2147483649.0) return INT32_MIN;
+    return 0;
 }

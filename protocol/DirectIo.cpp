@@ -1,6 +1,7 @@
 // Direct read and write commands of control strings: a temporary channel
 // table per command, planned and exchanged like configured channels, with
 // results delivered to host variables.
+#include <algorithm>
 #include <vector>
 
 #include "config/ChannelGeneration.h"
@@ -54,7 +55,8 @@ int RegisterTypeOf(ZOLT_DATA& data, CString field)
 {
     CString name;
     CDevServer::SvrGetParaValue(data, field, name);
-    name.Trim().MakeUpper();
+    // The field is trimmed; a name held by a text variable is taken as it is.
+    name.MakeUpper();
     for (int t = 0; t < REGISTER_TYPE_COUNT; ++t)
         if (name == CHL_STR_NAME[t]) return t;
     for (int t = 0; t < REGISTER_TYPE_COUNT; ++t)
@@ -71,12 +73,21 @@ bool AddressOf(ZOLT_DATA& data, int type, CString field, int& address)
         CDevServer::SvrGetParaValue(data, field, value);
     } else {
         const bool hex = type == REG_B || type == REG_W || type == REG_SB || type == REG_SW;
-        const char* allowed = hex ? "0123456789ABCDEFabcdef" : (type == REG_X || type == REG_Y ? "012345678" : "0123456789");
-        if (field.IsEmpty() || field.SpanIncluding(allowed).GetLength() != field.GetLength()) return false;
-        unsigned parsed = 0;
-        cstringToNumeric(field, hex ? "%x" : "%u", &parsed);
-        if (parsed > 0x7FFFFFFFu) return false;
-        value = parsed;
+        const bool xy = type == REG_X || type == REG_Y;
+        if (hex || xy) {
+            const char* allowed = hex ? "0123456789ABCDEFabcdef" : "012345678";
+            if (field.SpanIncluding(allowed).GetLength() != field.GetLength()) return false;
+        }
+        // Decimal addresses: the digits up to the first other character.
+        if (hex) {
+            unsigned parsed = 0;
+            cstringToNumeric(field, "%x", &parsed);
+            value = parsed;
+        } else {
+            int parsed = 0;
+            cstringToNumeric(field, "%d", &parsed);
+            value = parsed;
+        }
     }
     address = CDevServer::Double2Int(value);
     return address >= 0;
@@ -118,7 +129,6 @@ int CountOf(ZOLT_DATA& data, CString field)
 // Appends `count` rows of one data type from info's address on.
 bool Generate(SChlInfo& info, int option, int count, std::vector<Channel>& out)
 {
-    if (count < 1 || count > static_cast<int>(MAX_GENERATED_ROWS)) return false;
     info.m_nDataOption = option;
     info.m_nCount = count;
     CArray<CDevRow, CDevRow&> rows;
@@ -134,15 +144,11 @@ std::vector<CString> ValueTexts(ZOLT_DATA& data, const std::vector<CString>& fie
     CString joined;
     CDevServer::SvrGetParaValue(data, head, joined);
     for (size_t i = first + 1; i < fields.size(); ++i) joined += CString(",") + fields[i];
-    // Line ends separate repetitions as a READBLOCK writes them.
+    // Carriage-return/line-feed pairs are removed, not separators.
     CString clean;
     for (int i = 0; i < joined.GetLength(); ++i) {
-        if (joined[i] == '\r' && joined[i + 1] == '\n') {
-            if (i + 2 < joined.GetLength()) clean += ',';
-            ++i;
-        } else {
-            clean += joined[i];
-        }
+        if (joined[i] == '\r' && i + 1 < joined.GetLength() && joined[i + 1] == '\n') ++i;
+        else clean += joined[i];
     }
     return Fields(clean);
 }
@@ -188,7 +194,7 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
             const CString& name = f[4];
             int digits = 0;
             while (digits < name.GetLength() && name[name.GetLength() - 1 - digits] >= '0' && name[name.GetLength() - 1 - digits] <= '9') ++digits;
-            if (digits == 0 || digits > 9) return false;
+            if (digits == 0) return false;
             const CString stem = name.Left(name.GetLength() - digits);
             int first = 0;
             cstringToNumeric(name.Right(digits), "%d", &first);
@@ -213,9 +219,10 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
             options.push_back(option);
             types = types.Mid(close + 1).Trim();
         }
-        const int repeat = CountOf(data, f[3]);
-        if (options.empty() || repeat < 1 || static_cast<size_t>(repeat) * options.size() > MAX_GENERATED_ROWS) return false;
-        for (int r = 0; r < repeat; ++r)
+        // The repetitions follow the generator's rule for counts.
+        const unsigned repeat = GeneratedRowCount(CountOf(data, f[3]));
+        if (options.empty()) return false;
+        for (unsigned r = 0; r < repeat; ++r)
             for (int o : options)
                 if (!Generate(info, o, 1, out)) return false;
         command.blockWidth = static_cast<int>(options.size());
@@ -357,7 +364,13 @@ int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
         if (index == CMD_READBLOCK) all += "\r\n";
         delivered = CDevServer::SvrSetParaValue(temp, command.resultParameter, all);
     } else {
-        for (const Channel& channel : command.channels) {
+        // Delivered in row order: the last delivery decides the result.
+        std::vector<const Channel*> inRowOrder;
+        for (const Channel& channel : command.channels) inRowOrder.push_back(&channel);
+        std::stable_sort(inRowOrder.begin(), inRowOrder.end(),
+                         [](const Channel* a, const Channel* b) { return a->tableRow < b->tableRow; });
+        for (const Channel* ordered : inRowOrder) {
+            const Channel& channel = *ordered;
             CString name = channel.parameter;
             double value = values[channel.tableRow + 1];
             if (index == CMD_READ32) {

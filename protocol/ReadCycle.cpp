@@ -10,7 +10,6 @@ namespace {
 constexpr int kFresh = 3;
 constexpr int kFailed = 4;
 constexpr int kReadFailed = -100;
-constexpr int kMaxRequestPoints = 0xFFFF;
 
 // Marks the wanted rows of every block of the current rank failed.
 void MarkRankFailed(const DEV_DATA& dev, CArray<int, int>& status)
@@ -131,8 +130,8 @@ int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double
     const unsigned type = first->GetdwValue(ROW_TYPE);
     const unsigned start = first->GetdwValue(ROW_ADDRESS);
     const int points = RunSpan(*first, *last);
-    // No request can carry such a block.
-    if (points <= 0 || points > kMaxRequestPoints) return -1;
+    // No request can carry such a block: refused as a rank without a block.
+    if (points <= 0 || points > slmp::kMaxRequestPoints || !slmp::FitsDeviceNumber(start)) return -1;
     int words = points;
     unsigned readAddress = start;
     if (WordLenType(type) == 0) {

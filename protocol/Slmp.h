@@ -23,11 +23,19 @@ constexpr int kResponseHeaderBytes = 11;
 // Bytes of the response to a read of `words` words (a double word counts 2).
 inline int ReadResponseBytes(int words) { return kResponseHeaderBytes + 2 * words; }
 
+// The frame's device-number field is three bytes: a larger number cannot be
+// named, and masking it would silently address another device.
+constexpr unsigned kMaxDeviceNumber = 0xFFFFFFu;
+inline bool FitsDeviceNumber(unsigned address) { return address <= kMaxDeviceNumber; }
+// The 16-bit point count of a request.
+constexpr int kMaxRequestPoints = 0xFFFF;
+
 // Exchange results besides a byte count.
 constexpr int kNoResponse = -2;
 constexpr int kRoutingMismatch = -3;
 
-// Device number (three bytes, little-endian) and device code.
+// Device number (three bytes, little-endian) and device code; callers check
+// FitsDeviceNumber first.
 CString DeviceReference(unsigned address, const char* deviceCode);
 // A 16-bit count, low byte first.
 CString Count16(unsigned count);

@@ -108,12 +108,11 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
     if (bytes.GetSize() == 0) return slmp::kNoResponse;
     if (response.Mid(slmp::kRoutingPos, slmp::kRoutingLen) != requestText.Mid(slmp::kRoutingPos, slmp::kRoutingLen))
         return slmp::kRoutingMismatch;
-    // Cut off before the end code: a response of the wrong length.
-    if (response.GetLength() < slmp::kDataPos) return bytes.GetSize();
-    const CString endCode = response.Mid(slmp::kEndCodePos, 4);
-    if (endCode != "0000") {
+    // A missing end code is not "0000": an answer cut before or inside it
+    // reports the end code its characters give (none: 0), never success.
+    if (response.Mid(slmp::kEndCodePos, 4) != "0000") {
         unsigned code = 0;
-        cstringToNumeric(endCode.Mid(2, 2) + endCode.Mid(0, 2), "%x", &code);
+        cstringToNumeric(response.Mid(slmp::kEndCodePos + 2, 2) + response.Mid(slmp::kEndCodePos, 2), "%x", &code);
         return -(100 + static_cast<int>(code));
     }
     return bytes.GetSize();

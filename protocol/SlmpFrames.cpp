@@ -8,7 +8,7 @@ namespace slmp {
 CString DeviceReference(unsigned address, const char* deviceCode)
 {
     CString number;
-    number.Format("%.6X", address & 0xFFFFFFu);
+    number.Format("%.6X", address & kMaxDeviceNumber);
     return number.Mid(4, 2) + number.Mid(2, 2) + number.Mid(0, 2) + deviceCode;
 }
 

@@ -2,6 +2,7 @@
 // inside a word is written by reading the word first.
 #include <vector>
 
+#include "convert/StringToNumber.h"
 #include "protocol/ChannelSpan.h"
 #include "protocol/Slmp.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
@@ -34,26 +35,111 @@ CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
     return hex;
 }
 
-// Reads the word (or double word) image around a bit; false on failure.
-bool ReadImage(ZOLT_DATA& data, unsigned type, unsigned address, int points, uint32_t& image)
+// Reads `words` words (a double word counts 2) at `address`: the image that
+// a bit write changes. Only a complete answer counts: routing, end code
+// "0000" and every byte of the data, so that no word is ever written back
+// that was not read.
+bool ReadWords(ZOLT_DATA& data, unsigned type, unsigned address, int words, std::vector<uint16_t>& image)
 {
+    if (!slmp::FitsDeviceNumber(address)) return false;
     CString response;
-    const int result = CDevServer::SvrExchange(data, slmp::ReadRequest(type, address, points), slmp::ReadResponseBytes(points), response);
-    if (result == slmp::kNoResponse || result == slmp::kRoutingMismatch || result <= -100) return false;
-    double low = CDevServer::SvrStr2Double(response.Mid(slmp::kDataPos, 4), CHLCODE_WUB, 2, 4);
-    image = static_cast<uint32_t>(CDevServer::Double2Int(low));
-    if (IsDoubleWordType(type)) {
-        double high = CDevServer::SvrStr2Double(response.Mid(slmp::kDataPos + 4, 4), CHLCODE_WUB, 2, 4);
-        image += static_cast<uint32_t>(CDevServer::Double2Int(high)) << 16;
+    const int expected = slmp::ReadResponseBytes(words);
+    if (CDevServer::SvrExchange(data, slmp::ReadRequest(type, address, words), expected, response) != expected) return false;
+    image.resize(static_cast<size_t>(words));
+    for (int i = 0; i < words; ++i) {
+        double word = CDevServer::SvrStr2Double(response.Mid(slmp::kDataPos + 4 * i, 4), CHLCODE_WUB, 2, 4);
+        image[static_cast<size_t>(i)] = static_cast<uint16_t>(CDevServer::Double2Int(word));
     }
     return true;
 }
 
+// A word as the write sends it after a bit change: low byte first.
 CString ImageBytes(uint32_t image)
 {
     CString bytes;
     bytes.Format("%.2x%.2x", image & 0xFFu, (image >> 8) & 0xFFu);
     return bytes;
+}
+
+uint16_t WordOfText(const CString& fourChars)
+{
+    unsigned low = 0, high = 0;
+    cstringToNumeric(fourChars.Mid(0, 2), "%x", &low);
+    cstringToNumeric(fourChars.Mid(2, 2), "%x", &high);
+    return static_cast<uint16_t>((low & 0xFFu) | ((high & 0xFFu) << 8));
+}
+
+bool HasBitRow(const CDevTable& table, int firstRow, int lastRow)
+{
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const CDevRow* row = table.Row(static_cast<unsigned>(r));
+        if (row && row->GetdwValue(ROW_DATATYPE) < 32) return true;
+    }
+    return false;
+}
+
+// Data of a word-unit write of `points` words from `address`: every word
+// named by a row, numeric rows as their code formats them, and bits changed
+// in words read first. False (nothing may be sent) when a word would be
+// sent that no row names, or the words around a bit could not be read.
+bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int lastRow, unsigned type, unsigned address,
+                  int points, const CArray<double, double>& values, CString& payload)
+{
+    const size_t count = static_cast<size_t>(points);
+    std::vector<uint16_t> image;
+    if (HasBitRow(table, firstRow, lastRow) && !ReadWords(data, type, address, points, image)) return false;
+    std::vector<CString> words(count);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const CDevRow* row = table.Row(static_cast<unsigned>(r));
+        if (!row) continue;
+        double v = r + 1 < values.GetSize() ? values[r + 1] : 0.0;
+        const unsigned code = row->GetdwValue(ROW_DATATYPE);
+        const size_t offset = row->GetdwValue(ROW_ADDRESS) - address;
+        if (code < 32) {
+            const size_t at = offset + code / 16;
+            if (at >= count) return false;
+            const uint16_t mask = static_cast<uint16_t>(1u << (code % 16));
+            if (CDevServer::Double2Int(v) != 0) image[at] |= mask;
+            else image[at] &= static_cast<uint16_t>(~mask);
+            words[at] = ImageBytes(image[at]);
+            continue;
+        }
+        const CString text = CDevServer::SvrDouble2Str(v, static_cast<int>(code), 8);
+        // Codes that do not fill whole words have no word-unit form.
+        if (text.IsEmpty() || text.GetLength() % 4 != 0) return false;
+        for (size_t w = 0; w < static_cast<size_t>(text.GetLength()) / 4; ++w) {
+            if (offset + w >= count) return false;
+            words[offset + w] = text.Mid(static_cast<int>(4 * w), 4);
+            if (!image.empty()) image[offset + w] = WordOfText(words[offset + w]);
+        }
+    }
+    for (const CString& word : words) {
+        if (word.IsEmpty()) return false;
+        payload += word;
+    }
+    return true;
+}
+
+// Data of a bit-unit write: two points a byte, the first in the high nibble.
+// False when a point of the span is named by no row.
+bool BitUnitData(const CDevTable& table, int firstRow, int lastRow, unsigned address, int points,
+                 const CArray<double, double>& values, CString& payload)
+{
+    std::vector<int> bits(static_cast<size_t>(points), -1);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const CDevRow* row = table.Row(static_cast<unsigned>(r));
+        if (!row) continue;
+        const size_t offset = row->GetdwValue(ROW_ADDRESS) - address;
+        if (offset < bits.size()) bits[offset] = (r + 1 < values.GetSize() && values[r + 1] != 0.0) ? 1 : 0;
+    }
+    for (size_t i = 0; i < bits.size(); i += 2) {
+        const int second = i + 1 < bits.size() ? bits[i + 1] : 0;
+        if (bits[i] < 0 || second < 0) return false;
+        CString pair;
+        pair.Format("%d%d", bits[i], second);
+        payload += pair;
+    }
+    return true;
 }
 
 } // namespace
@@ -76,6 +162,7 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
     const unsigned type = first->GetdwValue(ROW_TYPE);
     if (!IsRegisterType(type)) return 0;
     const unsigned address = first->GetdwValue(ROW_ADDRESS);
+    if (!slmp::FitsDeviceNumber(address)) return 0;
     const unsigned firstCode = first->GetdwValue(ROW_DATATYPE);
     const char* deviceCode = CHL_STR_WRITEORDER[type];
     auto valueAt = [&](int row) { return row + 1 < values.GetSize() ? values[row + 1] : 0.0; };
@@ -84,56 +171,46 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         const unsigned length = first->GetdwValue(ROW_BIT);
         const CString text = firstRow + 1 < strings.GetSize() ? strings[firstRow + 1] : CString();
         const unsigned points = (length + 1) / 2;
-        if (points == 0 || points > 0xFFFF) return 0;
+        if (points == 0 || points > static_cast<unsigned>(slmp::kMaxRequestPoints)) return 0;
         request = slmp::WithHeader(CString(slmp::kBatchWriteWordsBody) + slmp::DeviceReference(address, deviceCode) +
                                    slmp::Count16(points) + EncodeString(*dev, text, length));
         return kWriteResponse;
     }
 
     const int points = RunSpan(*first, *last);
-    if (points <= 0 || points > 0xFFFF) return 0;
+    if (points <= 0 || points > slmp::kMaxRequestPoints) return 0;
     const unsigned wordLen = WordLenType(type);
-    uint32_t image = 0;
-    if (wordLen != 0 && firstCode < 32) {
-        if (!ReadImage(data, type, address, IsDoubleWordType(type) ? 2 : points, image)) return -1;
-    }
-
-    CString payload;
-    // Bit units carry two points a byte, the first in the high nibble.
-    std::vector<unsigned char> bitPoints;
-    if (wordLen == 0) bitPoints.assign(static_cast<size_t>(points), 0);
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const CDevRow* row = table.Row(static_cast<unsigned>(r));
-        if (!row) continue;
-        double v = valueAt(r);
-        const unsigned code = row->GetdwValue(ROW_DATATYPE);
-        if (wordLen == 0) {
-            const unsigned offset = row->GetdwValue(ROW_ADDRESS) - address;
-            if (offset < bitPoints.size()) bitPoints[offset] = v == 0.0 ? 0 : 1;
-        } else if (code < 32) {
-            if (CDevServer::Double2Int(v) != 0) image |= 1u << code;
-            else image &= ~(1u << code);
-            if (wordLen == 1 && (code % 8 == 7 || r == lastRow)) payload += ImageBytes(image);
-        } else if (wordLen == 1) {
-            payload += CDevServer::SvrDouble2Str(v, static_cast<int>(code), 8);
-        } else {
-            image = static_cast<uint32_t>(CDevServer::Double2Int(v));
-        }
-    }
-
-    for (size_t i = 0; i < bitPoints.size(); i += 2) {
-        CString pair;
-        pair.Format("%u%u", bitPoints[i], i + 1 < bitPoints.size() ? bitPoints[i + 1] : 0u);
-        payload += pair;
-    }
 
     if (wordLen == 2) {
+        // A double-word block holds one address: the bits change one image.
+        std::vector<uint16_t> read;
+        if (firstCode < 32 && !ReadWords(data, type, address, 2, read)) return -1;
+        uint32_t image = read.empty() ? 0u : read[0] | (static_cast<uint32_t>(read[1]) << 16);
+        for (int r = firstRow; r <= lastRow; ++r) {
+            const CDevRow* row = table.Row(static_cast<unsigned>(r));
+            if (!row) continue;
+            double v = valueAt(r);
+            const unsigned code = row->GetdwValue(ROW_DATATYPE);
+            if (code < 32) {
+                if (CDevServer::Double2Int(v) != 0) image |= 1u << code;
+                else image &= ~(1u << code);
+            } else {
+                image = static_cast<uint32_t>(CDevServer::Double2Int(v));
+            }
+        }
         const unsigned lastCode = last->GetdwValue(ROW_DATATYPE);
         const CString data32 = lastCode == CHLCODE_DF
                                    ? CDevServer::SvrDouble2Str(valueAt(lastRow), CHLCODE_DF, 8)
                                    : CDevServer::SvrDouble2Str(static_cast<double>(image), lastCode < 32 ? CHLCODE_DUB : static_cast<int>(lastCode), 8);
         request = CString(slmp::kRandomWriteDword) + slmp::DeviceReference(address, deviceCode) + data32;
         return kWriteResponse;
+    }
+
+    CString payload;
+    if (wordLen == 0) {
+        if (!BitUnitData(table, firstRow, lastRow, address, points, values, payload)) return 0;
+    } else if (!WordUnitData(data, table, firstRow, lastRow, type, address, points, values, payload)) {
+        return HasBitRow(table, firstRow, lastRow) ? -1 : 0;
     }
     request = slmp::WithHeader(CString(wordLen == 0 ? slmp::kBatchWriteBitsBody : slmp::kBatchWriteWordsBody) +
                                slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) +

@@ -24,7 +24,18 @@ class tree : public ITree {
 public:
     tree() = default;
     explicit tree(const Label& label) : m_label(label) {}
-    ~tree() override = default;
+    // Releases the subtree without recursion, so that depth cannot exhaust
+    // the stack.
+    ~tree() override
+    {
+        std::vector<std::unique_ptr<tree>> doomed = std::move(m_children);
+        while (!doomed.empty()) {
+            std::unique_ptr<tree> node = std::move(doomed.back());
+            doomed.pop_back();
+            for (auto& child : node->m_children) doomed.push_back(std::move(child));
+            node->m_children.clear();
+        }
+    }
     tree(const tree&) = delete;
     tree& operator=(const tree&) = delete;
 

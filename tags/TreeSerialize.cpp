@@ -6,53 +6,44 @@ namespace TreeSerialize {
 
 namespace {
 
-struct Reader {
-    utils::MemoryBuffer& section;
-    const LeafCallback& onLeaf;
-    std::set<uint32_t> visited;
-
-    // Reads the node at `offset` under `parent` (null for the root).
-    std::unique_ptr<KVSG::TagTree> ReadNode(uint32_t offset, unsigned depth, bool& ok)
-    {
-        if (depth > kMaxDepth || !visited.insert(offset).second || offset >= section.size()) {
-            ok = false;
-            return nullptr;
-        }
-        section.seek_read(offset);
-        uint32_t header[5] = {0, 0, 0, 0, 0};
-        for (uint32_t& word : header) {
-            if (!utils::Deserialize(section, word)) {
-                ok = false;
-                return nullptr;
-            }
-        }
-        const uint32_t recordLength = header[1];
-        const uint32_t childCount = header[4];
-        if (childCount > section.remaining() / 4) {
-            ok = false;
-            return nullptr;
-        }
-        std::vector<uint32_t> children(childCount);
-        for (uint32_t& child : children) utils::Deserialize(section, child);
-        const unsigned window = recordLength < section.remaining() ? recordLength : section.remaining();
-        utils::memoryRef record(section.data() + section.tell_read(), window);
-        section.seek_read(section.tell_read() + window);
-        KVSG::KVSGVariable tag;
-        tag.deserializeRun(record);
-
-        auto node = std::make_unique<KVSG::TagTree>(tag);
-        if (childCount == 0) {
-            onLeaf(node.get());
-            return node;
-        }
-        for (uint32_t child : children) {
-            std::unique_ptr<KVSG::TagTree> built = ReadNode(child, depth + 1, ok);
-            if (!ok) return nullptr;
-            node->Adopt(std::move(built));
-        }
-        return node;
-    }
+// One node record read from the section: the node, and where its child
+// offsets lie (read again when needed, so a deep or wide tree costs no copy).
+struct NodeRecord {
+    std::unique_ptr<KVSG::TagTree> node;
+    uint32_t childTable = 0;
+    uint32_t childCount = 0;
 };
+
+// Reads the record at `offset`; false for an offset outside the section, a
+// record already read (the stream would not be a tree) or a header cut short.
+bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::set<uint32_t>& visited, NodeRecord& out)
+{
+    if (offset >= section.size() || !visited.insert(offset).second) return false;
+    section.seek_read(offset);
+    uint32_t header[5] = {0, 0, 0, 0, 0};
+    for (uint32_t& word : header) {
+        if (!utils::Deserialize(section, word)) return false;
+    }
+    const uint32_t recordLength = header[1];
+    out.childCount = header[4];
+    if (out.childCount > section.remaining() / 4) return false;
+    out.childTable = section.tell_read();
+    section.seek_read(out.childTable + 4 * out.childCount);
+    const unsigned window = recordLength < section.remaining() ? recordLength : section.remaining();
+    utils::memoryRef record(section.data() + section.tell_read(), window);
+    KVSG::KVSGVariable tag;
+    tag.deserializeRun(record);
+    out.node = std::make_unique<KVSG::TagTree>(tag);
+    return true;
+}
+
+uint32_t ChildOffset(utils::MemoryBuffer& section, const NodeRecord& parent, uint32_t index)
+{
+    section.seek_read(parent.childTable + 4 * index);
+    uint32_t offset = 0;
+    utils::Deserialize(section, offset);
+    return offset;
+}
 
 void WriteNode(const NodeSpec& spec, utils::MemoryBuffer& out)
 {
@@ -76,10 +67,37 @@ void WriteNode(const NodeSpec& spec, utils::MemoryBuffer& out)
 
 std::unique_ptr<KVSG::TagTree> ReadTree(utils::MemoryBuffer& section, const LeafCallback& onLeaf)
 {
-    Reader reader{section, onLeaf, {}};
-    bool ok = true;
-    std::unique_ptr<KVSG::TagTree> root = reader.ReadNode(0, 0, ok);
-    return ok ? std::move(root) : nullptr;
+    // Depth first in pre-order, without recursion: a node is attached to its
+    // parent before its children are read, and the stack holds only the
+    // path from the root, so no depth exhausts anything.
+    std::set<uint32_t> visited;
+    NodeRecord root;
+    if (!ReadRecord(section, 0, visited, root)) return nullptr;
+    std::unique_ptr<KVSG::TagTree> tree = std::move(root.node);
+    if (root.childCount == 0) {
+        onLeaf(tree.get());
+        return tree;
+    }
+    struct Open {
+        KVSG::TagTree* node;
+        NodeRecord record;
+        uint32_t next;
+    };
+    std::vector<Open> stack;
+    stack.push_back({tree.get(), std::move(root), 0});
+    while (!stack.empty()) {
+        Open& top = stack.back();
+        if (top.next == top.record.childCount) {
+            stack.pop_back();
+            continue;
+        }
+        NodeRecord child;
+        if (!ReadRecord(section, ChildOffset(section, top.record, top.next++), visited, child)) return nullptr;
+        KVSG::TagTree* attached = top.node->Adopt(std::move(child.node));
+        if (child.childCount == 0) onLeaf(attached);
+        else stack.push_back({attached, std::move(child), 0});
+    }
+    return tree;
 }
 
 std::vector<unsigned char> WriteTree(const NodeSpec& root)

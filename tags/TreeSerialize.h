@@ -1,7 +1,7 @@
 // The tag tree's stream: node records linked by offsets from the start of
 // the section, each carrying its tag in the Run form. The reader stops at
-// the section's end, refuses offsets that revisit a record and limits the
-// depth; the writer produces what the reader accepts.
+// the section's end and refuses offsets that revisit a record; the writer
+// produces what the reader accepts.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,6 @@
 
 namespace TreeSerialize {
 
-constexpr unsigned kMaxDepth = 64;
 constexpr unsigned kNodeHeaderBytes = 20;
 
 using LeafCallback = std::function<void(const KVSG::TagTree*)>;

@@ -204,13 +204,35 @@ TEST(TagTree, MalformedStreamsAreRefused)
     // Two nodes pointing at each other.
     EXPECT_FALSE(read(Bytes("00000000 00000000 00000000 00000000 01000000 18000000 "
                             "00000000 00000000 00000000 00000000 01000000 00000000")));
-    // Nesting deeper than the limit.
-    TreeSerialize::NodeSpec deep = Node(MakeVariable("leaf", "leaf", 4, REG_D, 0));
-    for (int i = 0; i < 80; ++i) deep = Node(MakeVariable("n", "n", 21, 0, 0), {deep});
-    EXPECT_FALSE(read(TreeSerialize::WriteTree(deep)));
     EXPECT_FALSE(read({}));
     const std::vector<unsigned char> good = TreeSerialize::WriteTree(SampleTree());
     for (size_t cut = 0; cut < good.size(); ++cut) read(std::vector<unsigned char>(good.begin(), good.begin() + static_cast<long>(cut)));
+}
+
+TEST(TagTree, AnyDepthLoadsUsedToBeRefusedBeyond64Levels)
+{
+    // A chain of 200 000 nodes, each listing the next: depth exhausts
+    // neither the reader nor the release of the tree.
+    constexpr uint32_t kDepth = 200000;
+    std::vector<unsigned char> bytes;
+    for (uint32_t i = 0; i < kDepth; ++i) {
+        const bool last = i + 1 == kDepth;
+        for (uint32_t word : {0u, 0u, 0u, 0u, last ? 0u : 1u}) utils::StoreLe32(&*bytes.insert(bytes.end(), 4, 0), word);
+        if (!last) utils::StoreLe32(&*bytes.insert(bytes.end(), 4, 0), (i + 1) * 24);
+    }
+    utils::MemoryBuffer section;
+    section.write(bytes.data(), static_cast<unsigned>(bytes.size()));
+    int leaves = 0;
+    std::unique_ptr<KVSG::TagTree> root = TreeSerialize::ReadTree(section, [&leaves](const KVSG::TagTree*) { ++leaves; });
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(leaves, 1);
+    const KVSG::TagTree* node = root.get();
+    uint32_t depth = 1;
+    while (!node->children().empty()) {
+        node = node->children().front().get();
+        ++depth;
+    }
+    EXPECT_EQ(depth, kDepth);
 }
 
 TEST(ChannelGeneration, ExpandsRequests)

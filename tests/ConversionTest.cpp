@@ -90,7 +90,7 @@ TEST(NumericConvert, RoundTripsAtTheEdgesOfEveryNumericCode)
     }
 }
 
-TEST(NumericConvert, Double2IntRoundsHalvesAwayAndNeverOverflows)
+TEST(NumericConvert, Double2IntRoundsHalvesAwayAndSaturatesInsteadOfWrapping)
 {
     struct Case {
         double value;
@@ -99,8 +99,11 @@ TEST(NumericConvert, Double2IntRoundsHalvesAwayAndNeverOverflows)
     const Case cases[] = {
         {-0.5, -1}, {0.0, 0}, {0.49, 0}, {2.5, 3}, {-2.5, -3}, {0.4, 0},
         {4294967295.0, -1}, {2147483648.0, static_cast<int>(0x80000000u)}, {-2147483648.0, static_cast<int>(0x80000000u)},
-        {1e300, 0}, {-1e300, static_cast<int>(0x80000000u)}, {std::numeric_limits<double>::quiet_NaN(), static_cast<int>(0x80000000u)},
-        {std::numeric_limits<double>::infinity(), 0},
+        // Beyond the 32-bit range: the limits, as the panel's conversion gives
+        // them; 5e9 used to wrap to 0x2A05F200.
+        {5e9, static_cast<int>(0xFFFFFFFFu)}, {4294967296.0, static_cast<int>(0xFFFFFFFFu)}, {-3e9, static_cast<int>(0x80000000u)},
+        {1e300, static_cast<int>(0xFFFFFFFFu)}, {-1e300, static_cast<int>(0x80000000u)}, {std::numeric_limits<double>::quiet_NaN(), 0},
+        {std::numeric_limits<double>::infinity(), static_cast<int>(0xFFFFFFFFu)}, {-std::numeric_limits<double>::infinity(), static_cast<int>(0x80000000u)},
     };
     for (const Case& c : cases) {
         double v = c.value;

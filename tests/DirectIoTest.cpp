@@ -136,7 +136,7 @@ TEST_F(DirectIo, WriteCommandsLandInTheController)
     store.variables["p2"] = 6;
     store.variables["q01"] = 7.0;
     store.variables["q02"] = 8.0;
-    store.variables["list"] = std::string("9,10\r\n11");
+    store.variables["list"] = std::string("9,10,\r\n11");  // line ends are removed, not separators
     store.variables["on"] = 1;
     memory.SetWord(d, 400, 0xFFFF);
     EXPECT_EQ(Run("WRITE(D,50,WUB=v)"), 0);
@@ -180,7 +180,7 @@ TEST_F(DirectIo, MalformedStringsChangeNothing)
         return s;
     }();
     const char* garbage[] = {"", "(", ")", ")(", "READ(", "READ)", "READ()", "READ(,,,)", "READ(D)", "READ(D,-1,WUB=out)",
-                             "READ(D,xyz,WUB=out)", "READ(X,1F,BUB=out)", "READ(D,10,WUB)", "READ(D,10,=out)", "READP(D,1,WUB,3,a,b)",
+                             "READ(W,xyz,WUB=out)", "READ(X,1F,BUB=out)", "READ(D,10,WUB)", "READ(D,10,=out)", "READP(D,1,WUB,3,a,b)",
                              "READPV(D,1,WUB,2,name)", "READBLOCK(D,1,WUB,2,x)", "WRITE(D,1,WUB=)", "READ(D,10,W\xff\xfe=out)",
                              "SetChlTag()", "SetChlTag(,,,,,,)", "READP(D,1,WUB,99999,a)"};
     std::vector<std::string> texts(std::begin(garbage), std::end(garbage));

@@ -109,12 +109,19 @@ TEST(OwnerArchive, GrowthModesAndHeader)
     shortOne.SvrWrite(withHeader, 3);
     shortOne.SetPosition(0);
     shortOne.SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
-    EXPECT_EQ(shortOne.Remaining(), 1);
-    EXPECT_FALSE(shortOne.SvrRead(sink, 4) && shortOne.Remaining() == 1);
+    // The buffer is padded with zeros to the growth step: reads find zeros
+    // up to its end, and past it copy nothing and do not move.
+    EXPECT_EQ(shortOne.Remaining(), ARCHIVE_GROW_STEP - 2);
+    EXPECT_TRUE(shortOne.SvrRead(sink, 4));
+    EXPECT_EQ(sink[0], withHeader[2]);
+    EXPECT_EQ(sink[1], 0);
+    shortOne.SetPosition(ARCHIVE_GROW_STEP - 2);
+    EXPECT_FALSE(shortOne.SvrRead(sink, 4));
+    EXPECT_EQ(shortOne.GetPosition(), ARCHIVE_GROW_STEP - 2);
 }
 
 // A legacy configuration with two rows, as the plain layer reads it.
-std::vector<unsigned char> LegacyBlob(unsigned paramCount, bool withLimits)
+std::vector<unsigned char> LegacyBlob(unsigned paramCount, bool withLimits, unsigned legacy3Values = 0)
 {
     ZOLT_DATA state;
     CDevBas::mfCheckDevDataInit(state);
@@ -124,6 +131,7 @@ std::vector<unsigned char> LegacyBlob(unsigned paramCount, bool withLimits)
     dev.m_arLegacy2.SetSize(2);
     dev.m_arLegacy2[1] = 77;
     dev.m_dwLegacyWord = 42;
+    dev.m_arLegacy3.SetSize(static_cast<int>(legacy3Values));
     CDevRow d = MakeRow(7, 100, 83);
     d.StringAt(ROW_NAME) = "D0100";
     CDevRow m = MakeRow(2, 5, 32);
@@ -179,28 +187,49 @@ TEST(LegacyConfig, OlderParameterLayoutsKeepTheDefaults)
         ASSERT_EQ(layer.InitDevice(blob.data(), static_cast<int>(blob.size())), 0) << c.stored;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(layer.Dev()->m_arDevParam[i], c.expect[i]) << c.stored << " " << i;
         EXPECT_EQ(layer.Dev()->m_arLegacy2[1], 77u);
-        EXPECT_EQ(layer.Dev()->m_arTypeLimit[7], 60u);  // no stored limits: the defaults
+        // Data that end after the rows: the padding gives 34 zero limits.
+        EXPECT_EQ(layer.Dev()->m_arTypeLimit[7], 0u);
     }
 }
 
-TEST(LegacyConfig, EveryTruncationAndCorruptCountIsRejected)
+TEST(LegacyConfig, TruncatedDataReadZerosAndLoadWithoutRefusal)
 {
     const std::vector<unsigned char> full = LegacyBlob(4, true);
-    const std::vector<unsigned char> noLimits = LegacyBlob(4, false);
     for (size_t cut = 1; cut < full.size(); ++cut) {
         LegacyLayer layer;
-        const int result = layer.InitDevice(full.data(), static_cast<int>(cut));
-        // A cut right after the rows is a complete configuration without limits.
-        const int expected = cut == noLimits.size() ? 0 : static_cast<int>(0x80000001u);
-        EXPECT_EQ(result, expected) << "cut at " << cut;
+        // Reads past the data find the zero padding: the load still succeeds.
+        EXPECT_EQ(layer.InitDevice(full.data(), static_cast<int>(cut)), 0) << "cut at " << cut;
         ASSERT_NE(layer.Dev(), nullptr);
-        EXPECT_EQ(layer.Dev()->m_arDevParam.GetSize(), 4);
+        EXPECT_GE(layer.Dev()->m_arDevParam.GetSize(), 4);
     }
+    // A parameter count of 0xFFFFFFFF reads the zero tail and allocates only
+    // what the buffer can supply.
     std::vector<unsigned char> huge = full;
-    huge[2] = huge[3] = huge[4] = huge[5] = 0xFF;  // parameter count 0xFFFFFFFF
+    huge[2] = huge[3] = huge[4] = huge[5] = 0xFF;
     LegacyLayer layer;
-    EXPECT_EQ(layer.InitDevice(huge.data(), static_cast<int>(huge.size())), static_cast<int>(0x80000001u));
-    EXPECT_EQ(layer.Dev()->m_arDevParam[0], 200u);
+    EXPECT_EQ(layer.InitDevice(huge.data(), static_cast<int>(huge.size())), 0);
+    EXPECT_LE(layer.Dev()->m_arDevParam.GetSize(), ARCHIVE_GROW_STEP / 4);
+    EXPECT_EQ(layer.Dev()->m_arDevParam[0], 500u) << "the values that follow the count";
+    // A row count of 0xFFFFFFFF makes no billions of rows either.
+    std::vector<unsigned char> rows = LegacyBlob(4, false);
+    const size_t rowCountAt = 2 + 4 + 16 + 4 + 8 + 4 + 4;
+    for (size_t i = 0; i < 4; ++i) rows[rowCountAt + i] = 0xFF;
+    LegacyLayer rowLayer;
+    EXPECT_EQ(rowLayer.InitDevice(rows.data(), static_cast<int>(rows.size())), 0);
+    EXPECT_LE(rowLayer.Dev()->m_pTable->m_arRow.GetSize(), ARCHIVE_GROW_STEP / 32 + 1);
+}
+
+TEST(LegacyConfig, OnlyDataEndingAtTheBufferEndKeepTheDefaultLimits)
+{
+    // A blob of at least the growth step fills its buffer exactly: ending
+    // right after the rows, it keeps 400/60; a shorter one reads zeros.
+    const std::vector<unsigned char> large = LegacyBlob(4, false, ARCHIVE_GROW_STEP / 4);
+    ASSERT_GE(large.size(), static_cast<size_t>(ARCHIVE_GROW_STEP));
+    LegacyLayer layer;
+    ASSERT_EQ(layer.InitDevice(large.data(), static_cast<int>(large.size())), 0);
+    EXPECT_EQ(layer.Dev()->m_arTypeLimit[7], 60u);
+    EXPECT_EQ(layer.Dev()->m_arTypeLimit[2], 400u);
+    EXPECT_EQ(layer.Dev()->m_arLegacy3.GetSize(), ARCHIVE_GROW_STEP / 4);
 }
 
 } // namespace

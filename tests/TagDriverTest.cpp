@@ -99,7 +99,11 @@ TEST_F(TagDriver, UnboundDuplicateAndEmptyChannelLists)
     EXPECT_TRUE(driver->HostToRow().empty());
     ASSERT_EQ(Init(Blob(PlantTree(), {"Prog.level", "Prog.level", "Prog.nothing", "Prog.data", "Prog.data[2]"})), 0);
     EXPECT_EQ(driver->Table()->GetRowCount(), 2) << "a repeated tag, a missing tag and an inner node get no row";
-    EXPECT_EQ(driver->RowToHost()[driver->HostToRow()[1]], 4u);
+    // Each host channel keeps its position; those without a row say so.
+    ASSERT_EQ(driver->HostToRow().size(), 5u);
+    EXPECT_EQ(driver->RowToHost()[driver->HostToRow()[0]], 0u);
+    for (size_t h : {1, 2, 3}) EXPECT_EQ(driver->HostToRow()[h], NO_ROW) << h;
+    EXPECT_EQ(driver->RowToHost()[driver->HostToRow()[4]], 4u);
 }
 
 TEST_F(TagDriver, PropertiesBeforeTheLoadHoldTheirDefaults)
@@ -115,12 +119,24 @@ TEST_F(TagDriver, PropertiesBeforeTheLoadHoldTheirDefaults)
     EXPECT_EQ(logLines.size(), 1u) << "the time is logged even for a refused blob";
 }
 
-TEST_F(TagDriver, EveryTruncationAndCraftedBlobIsRejectedAndTheDeviceStaysUsable)
+TEST_F(TagDriver, TruncatedOrCraftedBlobsAreRefusedOrEndTheChannelListAndTheDeviceStaysUsable)
 {
     const std::vector<unsigned char> good = Blob(PlantTree(), kPaths);
+    const size_t listAt = 16 + utils::LoadLe32(good.data() + 8);
     for (size_t cut = 1; cut < good.size(); ++cut) {
         std::vector<unsigned char> part(good.begin(), good.begin() + static_cast<long>(cut));
-        EXPECT_EQ(Init(part), static_cast<int>(0x80000001u)) << "cut at " << cut;
+        if (cut < listAt) {
+            EXPECT_EQ(Init(part), static_cast<int>(0x80000001u)) << "cut at " << cut;
+            continue;
+        }
+        // A channel list cut short ends where its bytes end: the channels read
+        // are bound, each to its own tag, and the rest have no row.
+        ASSERT_EQ(Init(part), 0) << "cut at " << cut;
+        for (size_t h = 0; h < driver->HostToRow().size(); ++h) {
+            const uint32_t r = driver->HostToRow()[h];
+            ASSERT_NE(r, NO_ROW);
+            EXPECT_EQ(driver->Table()->Row(r)->m_pTag->getFullPath(), kPaths[h]) << "cut at " << cut;
+        }
     }
     auto patched = [&good](size_t at, uint32_t value) {
         std::vector<unsigned char> bad = good;
@@ -133,12 +149,15 @@ TEST_F(TagDriver, EveryTruncationAndCraftedBlobIsRejectedAndTheDeviceStaysUsable
         patched(16, 40001),                              // bad magic
         patched(20, container + 4),                      // wrong container size
         patched(16 + 12, 0x7FFFFFFF),                    // absurd section count
-        patched(16 + container, 0x7FFFFFFF),             // absurd channel count
-        patched(16 + container + 4, 0xFFFFFFFE),         // absurd path length
-        Blob(Node(MakeVariable("", "", 21, 0, 0)), kPaths),   // no section 3 content beyond a bare root is fine, below
     };
-    for (size_t i = 0; i + 1 < crafted.size(); ++i) EXPECT_EQ(Init(crafted[i]), static_cast<int>(0x80000001u)) << i;
-    EXPECT_EQ(Init(crafted.back()), 0);
+    for (size_t i = 0; i < crafted.size(); ++i) EXPECT_EQ(Init(crafted[i]), static_cast<int>(0x80000001u)) << i;
+    // An absurd channel count or path length ends the list; a bare root binds nothing.
+    ASSERT_EQ(Init(patched(16 + container, 0x7FFFFFFF)), 0);
+    EXPECT_EQ(driver->Table()->GetRowCount(), 9);
+    ASSERT_EQ(Init(patched(16 + container + 4, 0xFFFFFFFE)), 0);
+    EXPECT_EQ(driver->Table()->GetRowCount(), 0);
+    EXPECT_TRUE(driver->HostToRow().empty());
+    ASSERT_EQ(Init(Blob(Node(MakeVariable("", "", 21, 0, 0)), kPaths)), 0);
     EXPECT_EQ(driver->Table()->GetRowCount(), 0);
     const std::vector<unsigned char> noTree =
         WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, PropertySection(999, 0, 0, 1)}}), kPaths);

@@ -4,17 +4,17 @@
 
 namespace {
 
-// Reads a count-prefixed array of values; false when the count runs past
-// the bytes the archive holds.
-bool ReadValueArray(COwnerArchive& archive, CArray<unsigned int, unsigned int>& values)
+// Reads a count-prefixed array of values. Values past the end of the
+// archive keep what the array held; the array grows only by the values the
+// remaining bytes can supply, so a count of billions allocates nothing.
+void ReadValueArray(COwnerArchive& archive, CArray<unsigned int, unsigned int>& values, unsigned minimumSize = 0)
 {
-    if (archive.Remaining() < 4) return false;
     unsigned count = 0;
     archive >> count;
-    if (count > static_cast<unsigned>(archive.Remaining() / 4)) return false;
-    values.SetSize(static_cast<int>(count));
-    for (int i = 0; i < static_cast<int>(count); ++i) archive >> values[i];
-    return true;
+    const unsigned readable = static_cast<unsigned>(archive.Remaining() / 4);
+    const unsigned kept = count < readable ? count : readable;
+    values.SetSize(static_cast<int>(kept > minimumSize ? kept : minimumSize));
+    for (unsigned i = 0; i < kept; ++i) archive >> values[static_cast<int>(i)];
 }
 
 } // namespace
@@ -48,15 +48,8 @@ bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
     COwnerArchive* archive = data.m_pArchive;
     if (!archive || archive->GetSize() == 0) return true;
     archive->SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
-    if (archive->GetNowVersion() >= 20001) return true;
-    if (mfDeserializeFromOld(data)) return true;
-    // A rejected archive leaves nothing half-read behind.
-    mfDeleteMydata(data, nullptr);
-    COwnerArchive* held = data.m_pArchive;
-    data.m_pArchive = nullptr;
-    mfCheckDevDataInit(data);
-    data.m_pArchive = held;
-    return false;
+    if (archive->GetNowVersion() < 20001) mfDeserializeFromOld(data);
+    return true;
 }
 
 bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
@@ -65,28 +58,33 @@ bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
     COwnerArchive* archive = data.m_pArchive;
     if (!dev || !archive) return true;
 
-    CArray<unsigned int, unsigned int> params;
-    if (!ReadValueArray(*archive, params)) return false;
-    const int stored = params.GetSize();
+    // The blob sits in a zero-padded buffer: reads past its data find zeros,
+    // reads past the buffer leave their targets as they were.
+    unsigned stored = 0;
+    *archive >> stored;
     if (stored == 3 || stored == 7 || stored == 10) {
         // Older layouts: the defaults stay, a 3-value layout clears the last.
+        for (unsigned i = 0; i < stored; ++i) {
+            unsigned discarded = 0;
+            *archive >> discarded;
+        }
         if (stored == 3) dev->m_arDevParam[PARAM_DECODEORDER] = 0;
     } else {
-        dev->m_arDevParam.SetSize(stored);
-        for (int i = 0; i < stored; ++i) dev->m_arDevParam[i] = params[i];
-        if (stored < 4) dev->m_arDevParam.SetSize(4);
+        const unsigned readable = static_cast<unsigned>(archive->Remaining() / 4);
+        const unsigned kept = stored < readable ? stored : readable;
+        dev->m_arDevParam.SetSize(static_cast<int>(kept));
+        for (unsigned i = 0; i < kept; ++i) *archive >> dev->m_arDevParam[static_cast<int>(i)];
+        if (kept < 4) dev->m_arDevParam.SetSize(4);
     }
-    if (!ReadValueArray(*archive, dev->m_arLegacy2)) return false;
-    if (!ReadValueArray(*archive, dev->m_arLegacy3)) return false;
-    if (archive->Remaining() < 4) return false;
+    ReadValueArray(*archive, dev->m_arLegacy2);
+    ReadValueArray(*archive, dev->m_arLegacy3);
     *archive >> dev->m_dwLegacyWord;
-    if (!dev->m_pTable->Deserialize(*archive)) return false;
+    dev->m_pTable->Deserialize(*archive);
 
-    if (archive->AtDataEnd()) {
+    if (archive->AtEnd()) {
         mfDefaultTypeLimits(*dev);
         return true;
     }
-    if (archive->Remaining() < 4 * REGISTER_TYPE_COUNT) return false;
     dev->m_arTypeLimit.SetSize(REGISTER_TYPE_COUNT);
     for (int type = 0; type < REGISTER_TYPE_COUNT; ++type) *archive >> dev->m_arTypeLimit[type];
     return true;

@@ -42,8 +42,10 @@ int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
     info.m_nFirst = 0;
     info.m_nRegType = static_cast<int>(tag.m_registerType);
     info.m_nDataOption = DataTypeOption(tag);
-    const uint64_t length = tag.m_storedType == kStringDoubledType ? 2ull * tag.m_length : tag.m_length;
-    info.m_nLength = length > MAX_STRING_BYTES ? static_cast<int>(MAX_STRING_BYTES) + 1 : static_cast<int>(length);
+    // The request's length is a signed 32-bit field: a stored length that
+    // reads as negative gets the generator's default string length.
+    const uint32_t length = tag.m_storedType == kStringDoubledType ? 2u * tag.m_length : tag.m_length;
+    info.m_nLength = static_cast<int>(length);
     info.m_strAddress.Format("%u", tag.m_address);
     info.m_nCount = 1;
     info.m_nRWFlag = 2;
@@ -94,26 +96,27 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
                   "InitDevice", "Init Tree and Porperty spend time = %ld", static_cast<long>(Zolt_GetTickCount() - start));
 
     // InitDevice has dropped the rows and bindings of any earlier load.
+    const std::vector<std::string> paths = ReadChannelPaths(blob);
     CDevTable& table = *m_data.m_pDevData->m_pTable;
-    for (size_t host = 0; host < blob.channelPaths.size(); ++host) {
+    for (size_t host = 0; host < paths.size(); ++host) {
         CDevRow row;
-        if (_MakeChannel(blob.channelPaths[host], row) != 0) continue;
+        if (_MakeChannel(paths[host], row) != 0) continue;
         row.m_nHostOrder = static_cast<uint32_t>(host);
         table.Insert(row);
     }
     table.BuildRowMap();
 
+    // Every host channel keeps its own position: one that got no row (its
+    // tag missing, or its row equal to an earlier one) holds NO_ROW, so no
+    // later channel slides onto another channel's row.
     const size_t rows = static_cast<size_t>(table.GetRowCount());
-    m_vecHostToRow.assign(rows, 0);
-    m_vecRowToHost.assign(rows, 0);
-    std::vector<std::pair<uint32_t, uint32_t>> pairs;
-    pairs.reserve(rows);
+    m_vecHostToRow.assign(paths.size(), NO_ROW);
+    m_vecRowToHost.assign(rows, NO_HOST);
     for (size_t k = 0; k < rows; ++k) {
-        m_vecRowToHost[k] = table.Row(static_cast<unsigned>(k))->m_nHostOrder;
-        pairs.emplace_back(m_vecRowToHost[k], static_cast<uint32_t>(k));
+        const uint32_t host = table.Row(static_cast<unsigned>(k))->m_nHostOrder;
+        m_vecRowToHost[k] = host;
+        if (host < m_vecHostToRow.size()) m_vecHostToRow[host] = static_cast<uint32_t>(k);
     }
-    std::sort(pairs.begin(), pairs.end());
-    for (size_t j = 0; j < pairs.size(); ++j) m_vecHostToRow[j] = pairs[j].second;
     return 0;
 }
 
