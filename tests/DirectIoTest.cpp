@@ -1,5 +1,6 @@
 // Control strings: "SetChlTag" and the twelve direct commands end to end
 // against the controller model, results read back from host variables.
+#include <algorithm>
 #include <cstring>
 
 #include "support/BlobBuilder.h"
@@ -213,6 +214,67 @@ TEST_F(DirectIo, SetChlTagRebindsAndReplaysTheReferences)
     EXPECT_EQ(store.Number(0), 1200) << "the plan follows the new binding";
     EXPECT_EQ(Run("SetChlTag(2,1,9,0,res)"), 300002);
     EXPECT_EQ(Var("res"), 300002);
+}
+
+TEST_F(DirectIo, AnswersCutBeforeTheirEndCodeUsedToPutZeroIntoTheHostVariable)
+{
+    store.variables["out"] = 55.0;
+    store.variables["st"] = 0.0;
+    memory.SetWord(d, 6, 1234);
+    // Answers of 10 … 7 bytes: cut inside or before the end code.
+    for (int cut : {3, 4, 5, 6}) {
+        comm.faults().cutBytes = cut;
+        EXPECT_GE(Run("READ(D,6,WUB=out,st)"), 100) << "cut " << cut;
+        EXPECT_EQ(Var("out"), 55.0) << "cut " << cut;
+        EXPECT_GE(Var("st"), 100.0) << "cut " << cut;
+    }
+}
+
+TEST_F(DirectIo, ReadResultsAreDeliveredInRowOrder)
+{
+    // D100 sorts before D200: the last delivery, to "good", decides.
+    store.variables["good"] = 0.0;
+    store.variables["st"] = 9.0;
+    memory.SetWord(d, 200, 2);
+    EXPECT_EQ(Run("READ(D,200,WUB=good;D,100,WUB=missing,st)"), 0);
+    EXPECT_EQ(Var("st"), 0.0) << "used to be 6";
+    EXPECT_EQ(Var("good"), 2.0);
+}
+
+TEST_F(DirectIo, CountsFollowTheGenerationRules)
+{
+    store.variables["a"] = 0.0;
+    store.variables["all"] = std::string();
+    memory.SetWord(d, 10, 31);
+    memory.SetWord(d, 4999, 49);
+    EXPECT_EQ(Run("READP(D,10,WUB,0,a)"), 0) << "a count of 0 makes one channel";
+    EXPECT_EQ(Var("a"), 31.0);
+    for (const char* count : {"5000", "6000", "-1"}) {
+        const std::string text = std::string("ReadMutiReg(D,0,") + count + ",WUB,all)";
+        EXPECT_EQ(Run(text.c_str()), 0) << count;
+        const std::string all = Text("all");
+        EXPECT_EQ(std::count(all.begin(), all.end(), ','), 4999) << count;
+        EXPECT_EQ(all.substr(all.size() - 3), ",49") << count;
+    }
+    store.variables["r"] = std::string();
+    EXPECT_EQ(Run("READBLOCK(D,10,[WUB],0,r)"), 0) << "no repetitions read as one";
+    EXPECT_EQ(Text("r"), "31\r\n");
+}
+
+TEST_F(DirectIo, AddressesAndNamesAsTheCommandGrammarReadsThem)
+{
+    store.variables["out"] = 0.0;
+    store.variables["reg"] = std::string(" D");
+    store.variables["v0000000001"] = 0.0;
+    store.variables["v0000000002"] = 0.0;
+    memory.SetWord(d, 12, 1200);
+    memory.SetWord(d, 13, 1300);
+    EXPECT_EQ(Run("READ(D,12abc,WUB=out)"), 0) << "decimal digits up to the first other character";
+    EXPECT_EQ(Var("out"), 1200.0);
+    EXPECT_EQ(Run("READ(reg,12,WUB=out)"), 5) << "a register name from a text variable is not trimmed";
+    EXPECT_EQ(Run("READPV(D,12,WUB,2,v0000000001)"), 0) << "ten trailing digits";
+    EXPECT_EQ(Var("v0000000001"), 1200.0);
+    EXPECT_EQ(Var("v0000000002"), 1300.0);
 }
 
 } // namespace

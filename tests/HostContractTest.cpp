@@ -1,0 +1,185 @@
+// What the driver promises the host beyond values: how it drives the
+// receive calls, when it pauses, how values are typed for the store, that
+// it selects the device first, strings in both encodings and byte orders,
+// and where a new plan starts.
+#include <cstring>
+#include <deque>
+#include <functional>
+
+#include "support/EngineFixture.h"
+#include "support/Hex.h"
+#include "support/PauseRecorder.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A channel that answers from a script, one chunk per receive call, and
+// records the length and time-out of every call.
+class ScriptedComm : public ICommunication {
+public:
+    struct Chunk {
+        std::vector<uint8_t> bytes;
+        int lengthAfter;
+    };
+    struct Call {
+        int length, timeout;
+        bool operator==(const Call& o) const { return length == o.length && timeout == o.timeout; }
+    };
+    int SendData(unsigned char*, int* length, int) override { return *length; }
+    int ReceiveData(unsigned char* data, int* length, int timeoutMs) override
+    {
+        calls.push_back({*length, timeoutMs});
+        if (script.empty()) {
+            *length = 0;
+            return 0;
+        }
+        const Chunk chunk = script.front();
+        script.pop_front();
+        std::copy(chunk.bytes.begin(), chunk.bytes.end(), data);
+        *length = chunk.lengthAfter;
+        return static_cast<int>(chunk.bytes.size());
+    }
+    int PrepareSend() override { return 0; }
+    int SelectDevice(char*) override { return 0; }
+    int GetLinkKind() override { return 1; }
+
+    std::deque<Chunk> script;
+    std::vector<Call> calls;
+};
+
+std::ostream& operator<<(std::ostream& out, const ScriptedComm::Call& c) { return out << "(" << c.length << ", " << c.timeout << ")"; }
+
+class HostContract : public EngineFixture {
+protected:
+    const size_t d = *sim::AreaByName("D");
+};
+
+TEST_F(HostContract, ReceiveCallsPassTheLengthTheChannelLeftAndWait20msAfterTheFirst)
+{
+    ScriptedComm scripted;
+    RowLayer row(&store, {MakeRow(REG_D, 100, CHLCODE_WUB)});
+    ASSERT_EQ(row.Init(), 0);
+    ASSERT_EQ(row.UpdataCommunication(&scripted), 0);
+    const std::vector<uint8_t> answer = Bytes("D00000FFFF030002000000");
+    // 5 bytes and "600 more" (cut to 512), then 6 bytes and "3 more", then nothing.
+    scripted.script = {{{answer.begin(), answer.begin() + 5}, 600}, {{answer.begin() + 5, answer.end()}, 3}};
+    int value = 1;
+    EXPECT_EQ(row.WriteChannel(0, DATATYPE_INT, &value), 0);
+    const std::vector<ScriptedComm::Call> expected = {{512, 200}, {512, 20}, {3, 20}};
+    EXPECT_EQ(scripted.calls, expected);
+}
+
+TEST_F(HostContract, QuickWritesAndCommandsArePausedFor5ms)
+{
+    PauseRecorder recorder;
+    Build({MakeRow(REG_D, 100, CHLCODE_WUB)});
+    int value = 1;
+    layer->WriteChannel(0, DATATYPE_INT, &value);
+    EXPECT_EQ(recorder.Pauses(), std::vector<unsigned>{5000});
+    recorder.Clear();
+    layer->DevIOCtrl("NOPE(1)");
+    EXPECT_EQ(recorder.Pauses(), std::vector<unsigned>{5000}) << "a command that sends nothing is quick too";
+    recorder.Clear();
+    comm.faults().delayMs = 10;
+    layer->WriteChannel(0, DATATYPE_INT, &value);
+    EXPECT_TRUE(recorder.Pauses().empty()) << "a write that took 10 ms needs no pause";
+    recorder.Clear();
+    Collect();
+    EXPECT_TRUE(recorder.Pauses().empty()) << "collection never pauses";
+}
+
+TEST_F(HostContract, ValuesAreTypedByTheStoresOwnChannelTypes)
+{
+    const float values[4] = {2.75f, -2.75f, 1.5f, 6.25f};
+    for (unsigned i = 0; i < 4; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, &values[i], 4);
+        memory.SetDword(d, 2 * i, bits);
+    }
+    Build({MakeRow(REG_D, 0, CHLCODE_DF), MakeRow(REG_D, 2, CHLCODE_DF), MakeRow(REG_D, 4, CHLCODE_DF), MakeRow(REG_D, 6, CHLCODE_DF)});
+    store.channelTypes = {{0, DATATYPE_INT}, {1, DATATYPE_INT}, {2, static_cast<DATATYPE>(7)}, {3, DATATYPE_DOUBLE}};
+    Plan();
+    ASSERT_EQ(Collect(), 0);
+    ASSERT_TRUE(std::holds_alternative<int>(store.channels.at(0)));
+    EXPECT_EQ(std::get<int>(store.channels.at(0)), 2) << "truncated toward zero";
+    EXPECT_EQ(std::get<int>(store.channels.at(1)), -2) << "truncated toward zero";
+    EXPECT_EQ(store.channels.count(2), 0u) << "an unknown type gets nothing";
+    EXPECT_EQ(std::get<double>(store.channels.at(3)), 6.25);
+
+    // A failing type query stops the mapping layer's hand-over and is
+    // skipped by the core layer's.
+    store.channels.clear();
+    store.channelTypes.erase(1);
+    ASSERT_EQ(Collect(), 0);
+    EXPECT_EQ(store.channels.count(0), 1u);
+    EXPECT_EQ(store.channels.count(3), 0u) << "stopped at channel 1";
+    store.channels.clear();
+    const std::vector<int> flags(4, 1);
+    ASSERT_EQ(layer->CDevCtrl::CollectDevData(flags.data(), 4), 0);
+    EXPECT_EQ(store.channels.count(0), 1u);
+    EXPECT_EQ(store.channels.count(3), 1u) << "skipped channel 1 only";
+}
+
+TEST_F(HostContract, EveryOperationSelectsTheDeviceFirst)
+{
+    Build({MakeRow(REG_D, 0, CHLCODE_WUB)});
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+    };
+    int value = 1;
+    const Step steps[] = {
+        {"ChannelRefChange", [&] { Plan(); }},
+        {"CollectDevData", [&] { Collect(); }},
+        {"WriteChannel", [&] { layer->WriteChannel(0, DATATYPE_INT, &value); }},
+        {"DevIOCtrl", [&] { layer->DevIOCtrl("NOPE(1)"); }},
+    };
+    for (const Step& step : steps) {
+        const int before = comm.selects();
+        step.run();
+        EXPECT_EQ(comm.selects(), before + 1) << step.name;
+    }
+}
+
+TEST_F(HostContract, UnicodeStringsInBothByteOrdersRoundTrip)
+{
+    for (unsigned order : {0u, 1u}) {
+        Build({MakeRow(REG_D, 300, CHLCODE_STRING, 6)}, DATATYPE_STRING);
+        layer->Dev().m_arDevParam[PARAM_ENCODING] = 1;
+        layer->Dev().m_arDevParam[PARAM_DECODEORDER] = order;
+        char text[] = "Aé";
+        ASSERT_EQ(layer->WriteChannel(0, DATATYPE_STRING, text), 0);
+        // UTF-16LE 41 00 E9 00, the pairs swapped in order 0.
+        EXPECT_EQ(memory.GetWord(d, 300), order == 1 ? 0x0041 : 0x4100) << order;
+        EXPECT_EQ(memory.GetWord(d, 301), order == 1 ? 0x00E9 : 0xE900) << order;
+        Plan();
+        ASSERT_EQ(Collect(), 0);
+        EXPECT_EQ(store.Text(0), "Aé") << order;
+    }
+}
+
+TEST_F(HostContract, AFailedConversionOnAWriteSendsThePartialTextZeroPadded)
+{
+    Build({MakeRow(REG_D, 200, CHLCODE_STRING, 4)});
+    char text[] = "A\xff";
+    ASSERT_EQ(layer->WriteChannel(0, DATATYPE_STRING, text), 0);
+    ASSERT_EQ(comm.requests().size(), 1u);
+    EXPECT_EQ(Hex(comm.requests()[0]), "500000FFFF03001000100001140000C80000A8020041000000");
+}
+
+TEST_F(HostContract, AReferenceChangeRestartsTheRankCycle)
+{
+    Build({MakeRow(REG_D, 0, CHLCODE_WUB), MakeRow(REG_D, 100, CHLCODE_WUB)});
+    Plan();
+    ASSERT_EQ(layer->Dev().m_nRankNum, 2);
+    ASSERT_EQ(Collect(), 0);
+    EXPECT_EQ(comm.requests().back()[15], 0) << "rank 0 reads D0";
+    Plan();
+    ASSERT_EQ(Collect(), 0);
+    EXPECT_EQ(comm.requests().back()[15], 0) << "after the new plan, D0 again and not D100";
+    ASSERT_EQ(Collect(), 0);
+    EXPECT_EQ(comm.requests().back()[15], 100);
+}
+
+} // namespace
