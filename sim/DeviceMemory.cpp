@@ -62,6 +62,18 @@ void DeviceMemory::Clear()
     for (auto& words : m_words) std::fill(words.begin(), words.end(), 0);
 }
 
+void DeviceMemory::ClearLatched()
+{
+    if (const auto latch = AreaByName("L")) std::fill(m_words[*latch].begin(), m_words[*latch].end(), 0);
+}
+
+unsigned NumberBase(const DeviceArea& area)
+{
+    if (area.hexNumbered) return 16;
+    const std::string name = area.name;
+    return name == "X" || name == "Y" ? 8 : 10;
+}
+
 uint32_t DeviceMemory::WordCount(size_t area) const { return static_cast<uint32_t>(m_words[area].size()); }
 
 bool DeviceMemory::GetBit(size_t area, uint32_t number) const

@@ -23,6 +23,9 @@ struct DeviceArea {
 const std::vector<DeviceArea>& DeviceAreas();
 std::optional<size_t> AreaByCode(uint8_t code);
 std::optional<size_t> AreaByName(const std::string& name);
+// How the engineering tool numbers an area's devices: X and Y octal, B, W,
+// SB and SW hexadecimal, the rest decimal.
+unsigned NumberBase(const DeviceArea& area);
 
 class DeviceMemory {
 public:
@@ -44,6 +47,8 @@ public:
     void SetDword(size_t area, uint32_t number, uint32_t value);
 
     void Clear();
+    // Latch clear: the latch relays (L) go off.
+    void ClearLatched();
 
 private:
     std::vector<std::vector<uint16_t>> m_words;

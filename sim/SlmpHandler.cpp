@@ -4,22 +4,9 @@ namespace sim {
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le24(const uint8_t* p) { return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16); }
-uint32_t Le32(const uint8_t* p) { return Le24(p) | (static_cast<uint32_t>(p[3]) << 24); }
-void Put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
+} // namespace
 
-struct DeviceRef {
-    size_t area;
-    uint32_t number;
-};
-
-// A device reference: three-byte number and device code.
-bool ParseRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode)
+bool ParseDeviceRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode)
 {
     const auto area = AreaByCode(p[3]);
     if (!area) {
@@ -30,49 +17,28 @@ bool ParseRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode)
     return true;
 }
 
-} // namespace
-
 size_t CompleteRequestSize(const uint8_t* data, size_t size)
 {
-    if (size < kRequestHeaderBytes) return 0;
-    const size_t total = kRequestHeaderBytes + Le16(data + 7);
-    return size >= total ? total : 0;
+    size_t request = 0;
+    return FirstRequest(data, size, request) == StreamState::Complete ? request : 0;
 }
 
 std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size)
 {
-    if (!request || size < kRequestHeaderBytes || request[0] != 0x50 || request[1] != 0x00) return {};
-    ++m_requests;
-    const size_t declared = Le16(request + 7);
-    Reply reply;
-    uint16_t command = 0, subcommand = 0;
-    // Monitoring timer, command and subcommand take the first six bytes.
-    if (declared != size - kRequestHeaderBytes || declared < 6) {
-        reply.endCode = endcode::kLengthMismatch;
-        if (size >= 15) {
-            command = Le16(request + 11);
-            subcommand = Le16(request + 13);
-        }
-    } else {
-        command = Le16(request + 11);
-        subcommand = Le16(request + 13);
-        reply = Dispatch(command, subcommand, request + 15, size - 15);
-    }
+    uint16_t endCode = 0;
+    return Handle(request, size, endCode);
+}
 
-    std::vector<uint8_t> response = {0xD0, 0x00, request[2], request[3], request[4], request[5], request[6]};
-    std::vector<uint8_t> body;
-    Put16(body, reply.endCode);
-    if (reply.endCode == endcode::kOk) {
-        body.insert(body.end(), reply.data.begin(), reply.data.end());
-    } else {
-        // Error information: the responding station and the failed command.
-        body.insert(body.end(), request + 2, request + 7);
-        Put16(body, command);
-        Put16(body, subcommand);
-    }
-    Put16(response, static_cast<uint32_t>(body.size()));
-    response.insert(response.end(), body.begin(), body.end());
-    return response;
+std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size, uint16_t& endCode)
+{
+    RequestFrame frame;
+    if (!ParseRequest(request, size, frame)) return {};
+    ++m_requests;
+    Reply reply;
+    if (!frame.lengthMatches || !frame.data) reply.endCode = endcode::kLengthMismatch;
+    else reply = Dispatch(frame.command, frame.subcommand, frame.data, frame.dataSize);
+    endCode = reply.endCode;
+    return BuildResponse(frame, reply.endCode, reply.data);
 }
 
 SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, const uint8_t* data, size_t size)
@@ -90,6 +56,18 @@ SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, 
     case 0x1402:
         if (subcommand == 0) return RandomWrite(data, size);
         if (subcommand == 1) return RandomWriteBits(data, size);
+        break;
+    case 0x0406:
+        if (subcommand == 0) return BlockRead(data, size);
+        break;
+    case 0x1406:
+        if (subcommand == 0) return BlockWrite(data, size);
+        break;
+    case 0x0101:
+        if (subcommand == 0) return ReadTypeName(size);
+        break;
+    case 0x1001: case 0x1002: case 0x1003: case 0x1005: case 0x1006:
+        if (subcommand == 0) return Remote(command, data, size);
         break;
     default: break;
     }
@@ -136,7 +114,7 @@ bool BatchHead(const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count
         endCode = endcode::kLengthMismatch;
         return false;
     }
-    if (!ParseRef(data, ref, endCode)) return false;
+    if (!ParseDeviceRef(data, ref, endCode)) return false;
     count = Le16(data + 4);
     return true;
 }
@@ -157,6 +135,12 @@ bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordB
     return endCode == endcode::kOk;
 }
 } // namespace
+
+bool SlmpHandler::WordsInRange(size_t area, uint32_t number, uint32_t count) const
+{
+    const DeviceArea& spec = m_memory.Area(area);
+    return WordEnd(spec, number, count) <= AreaEnd(spec, m_memory.WordCount(area));
+}
 
 bool SlmpHandler::PointInRange(size_t area, uint32_t number, bool dword) const
 {
@@ -189,7 +173,7 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
         return reply;
     }
     if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
-    else if (WordEnd(area, ref.number, count) > AreaEnd(area, m_memory.WordCount(ref.area))) reply.endCode = endcode::kDeviceOutOfRange;
+    else if (!WordsInRange(ref.area, ref.number, count)) reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
@@ -220,7 +204,7 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
     }
     if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
     else if (payload != 2ull * count) reply.endCode = endcode::kLengthMismatch;
-    else if (WordEnd(area, ref.number, count) > AreaEnd(area, m_memory.WordCount(ref.area))) reply.endCode = endcode::kDeviceOutOfRange;
+    else if (!WordsInRange(ref.area, ref.number, count)) reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
@@ -237,7 +221,7 @@ SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < words + dwords; ++i) {
         DeviceRef ref{};
-        if (!ParseRef(data + 2 + 4 * i, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(data + 2 + 4 * i, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
         const bool dword = i >= words;
         if (!PointInRange(ref.area, ref.number, dword)) {
@@ -277,7 +261,7 @@ SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
     for (uint32_t i = 0; i < words + dwords; ++i) {
         const bool dword = i >= words;
         DeviceRef ref{};
-        if (!ParseRef(p, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(p, ref, reply.endCode)) return reply;
         if (!PointInRange(ref.area, ref.number, dword)) {
             reply.endCode = endcode::kDeviceOutOfRange;
             return reply;
@@ -314,7 +298,7 @@ SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* p = data + 1 + 5 * i;
         DeviceRef ref{};
-        if (!ParseRef(p, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(p, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
         if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
         else if (ref.number >= area.points) reply.endCode = endcode::kDeviceOutOfRange;

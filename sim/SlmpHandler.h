@@ -1,5 +1,6 @@
-// SLMP 3E binary request handler over a device memory: bytes in, bytes
-// out, answering as an FX5U-class controller does, end codes included.
+// SLMP binary request handler over a device memory, 3E and 4E frames:
+// bytes in, bytes out, answering as an FX5U-class controller does, end
+// codes included.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "sim/DeviceMemory.h"
+#include "sim/SlmpFrame.h"
 
 namespace sim {
 
@@ -20,6 +22,7 @@ constexpr uint16_t kUnsupportedCommand = 0xC059;  // command or subcommand
 constexpr uint16_t kDeviceNotFound = 0xC05B;      // unknown device code
 constexpr uint16_t kWrongUnit = 0xC05C;           // bit units on a word device
 constexpr uint16_t kLengthMismatch = 0xC061;      // request data length
+constexpr uint16_t kNotWhileRunning = 0x4013;     // latch clear refused in RUN
 } // namespace endcode
 
 // Point limits per request.
@@ -28,21 +31,41 @@ constexpr uint32_t kMaxBatchBits = 7168;
 constexpr uint32_t kMaxRandomReadPoints = 192;
 constexpr uint32_t kMaxRandomWritePoints = 160;
 constexpr uint32_t kMaxRandomBitPoints = 188;
+// Block read and write: at most 120 blocks and 960 points in all.
+constexpr uint32_t kMaxBlocks = 120;
+constexpr uint32_t kMaxBlockPoints = 960;
+
+// What the read-type-name command answers: model text and code.
+constexpr const char* kModelName = "FX5U-32MT/ES";
+constexpr uint16_t kModelCode = 0x4A21;
+
+enum class CpuState { Run, Stop, Pause };
 
 constexpr size_t kRequestHeaderBytes = 9;  // up to and including the data length
 
-// Size of the first complete request in `data`, 0 while incomplete.
+// Size of the first complete request in `data`, 0 while incomplete or
+// when the bytes are not a request.
 size_t CompleteRequestSize(const uint8_t* data, size_t size);
+
+struct DeviceRef {
+    size_t area;
+    uint32_t number;
+};
+// A device reference of a request: three-byte number and device code.
+bool ParseDeviceRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode);
 
 class SlmpHandler {
 public:
     explicit SlmpHandler(DeviceMemory& memory) : m_memory(memory) {}
 
-    // The response to one request; empty when the bytes are not a 3E
+    // The response to one request; empty when the bytes are not a 3E or 4E
     // binary request at all (a controller stays silent then).
     std::vector<uint8_t> Handle(const uint8_t* request, size_t size);
+    // The same with the end code of the answer, for logging.
+    std::vector<uint8_t> Handle(const uint8_t* request, size_t size, uint16_t& endCode);
 
     uint64_t RequestCount() const { return m_requests; }
+    CpuState State() const { return m_state; }
 
 private:
     struct Reply {
@@ -55,13 +78,20 @@ private:
     Reply RandomRead(const uint8_t* data, size_t size);
     Reply RandomWrite(const uint8_t* data, size_t size);
     Reply RandomWriteBits(const uint8_t* data, size_t size);
+    Reply BlockRead(const uint8_t* data, size_t size);
+    Reply BlockWrite(const uint8_t* data, size_t size);
+    Reply ReadTypeName(size_t size);
+    Reply Remote(uint16_t command, const uint8_t* data, size_t size);
 
     uint16_t ReadWordAt(size_t area, uint32_t number) const;
+    // Word-view extent checks shared by the batch and block commands.
+    bool WordsInRange(size_t area, uint32_t number, uint32_t count) const;
     bool PointInRange(size_t area, uint32_t number, bool dword) const;
     void WriteWordAt(size_t area, uint32_t number, uint16_t value);
 
     DeviceMemory& m_memory;
     uint64_t m_requests = 0;
+    CpuState m_state = CpuState::Run;
 };
 
 } // namespace sim

@@ -2,83 +2,226 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <map>
+#include <chrono>
 #include <vector>
 
 namespace sim {
 
-bool TcpServer::Start(uint16_t port)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The split fault's pause between the two halves of an answer.
+constexpr unsigned kSplitPauseMs = 5;
+// How often the acceptor looks for finished clients and the stop flag.
+constexpr int kAcceptPollMs = 100;
+
+bool SendAll(int fd, const uint8_t* data, size_t size)
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (m_listen < 0) return false;
-    const int yes = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    while (size > 0) {
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent <= 0) return false;
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+std::string PeerName(const sockaddr_in& peer)
+{
+    char text[INET_ADDRSTRLEN] = "?";
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
+}
+
+} // namespace
+
+bool TcpServer::Start(uint16_t port, const std::string& bind)
+{
+    if (m_running) return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::inet_pton(AF_INET, bind.c_str(), &address.sin_addr) != 1) return false;
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listen < 0) return false;
+    const int yes = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     socklen_t length = sizeof address;
-    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_listen, 4) != 0 ||
+    if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_listen, 64) != 0 ||
         ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(m_listen);
         m_listen = -1;
         return false;
     }
     m_port = ntohs(address.sin_port);
+    m_address = bind;
     m_running = true;
-    m_thread = std::thread([this] { Serve(); });
+    m_acceptor = std::thread([this] { Accept(); });
     return true;
 }
 
 void TcpServer::Stop()
 {
     if (!m_running.exchange(false)) return;
-    if (m_thread.joinable()) m_thread.join();
+    {
+        std::lock_guard<std::mutex> hold(m_stopLock);
+        m_stopped.notify_all();
+    }
+    if (m_acceptor.joinable()) m_acceptor.join();
     ::close(m_listen);
     m_listen = -1;
+    Reap(true);
 }
 
-void TcpServer::Serve()
+size_t TcpServer::Clients() const
 {
-    std::map<int, std::vector<uint8_t>> clients;
-    while (m_running) {
-        std::vector<pollfd> fds{{m_listen, POLLIN, 0}};
-        for (const auto& client : clients) fds.push_back({client.first, POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
-        if (fds[0].revents & POLLIN) {
-            const int client = ::accept(m_listen, nullptr, nullptr);
-            if (client >= 0) clients[client];
-        }
-        for (size_t i = 1; i < fds.size(); ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            uint8_t chunk[2048];
-            const ssize_t got = ::recv(fds[i].fd, chunk, sizeof chunk, 0);
-            if (got <= 0) {
-                ::close(fds[i].fd);
-                clients.erase(fds[i].fd);
-                continue;
-            }
-            std::vector<uint8_t>& pending = clients[fds[i].fd];
-            pending.insert(pending.end(), chunk, chunk + got);
-            // A stream that is not SLMP is dropped rather than buffered forever.
-            if (pending.size() >= 2 && (pending[0] != 0x50 || pending[1] != 0x00)) pending.clear();
-            while (size_t size = CompleteRequestSize(pending.data(), pending.size())) {
-                std::vector<uint8_t> response;
-                {
-                    std::lock_guard<std::mutex> lock(m_lock);
-                    response = m_handler.Handle(pending.data(), size);
-                }
-                ++m_requests;
-                pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
-                if (!response.empty()) ::send(fds[i].fd, response.data(), response.size(), MSG_NOSIGNAL);
+    std::lock_guard<std::mutex> hold(m_clientsLock);
+    size_t open = 0;
+    for (const auto& client : m_clients) open += !client->done;
+    return open;
+}
+
+void TcpServer::SetFaults(const ServerFaults& faults)
+{
+    std::lock_guard<std::mutex> hold(m_settingsLock);
+    m_faults = faults;
+}
+
+void TcpServer::SetLog(std::function<void(const ExchangeRecord&)> log)
+{
+    std::lock_guard<std::mutex> hold(m_settingsLock);
+    m_log = std::move(log);
+}
+
+bool TcpServer::PauseUnlessStopped(unsigned ms)
+{
+    std::unique_lock<std::mutex> hold(m_stopLock);
+    return !m_stopped.wait_for(hold, std::chrono::milliseconds(ms), [this] { return !m_running.load(); });
+}
+
+void TcpServer::Reap(bool all)
+{
+    std::list<std::unique_ptr<Client>> finished;
+    {
+        std::lock_guard<std::mutex> hold(m_clientsLock);
+        for (auto it = m_clients.begin(); it != m_clients.end();) {
+            // Shutting a socket down wakes its thread out of recv.
+            if (all) ::shutdown((*it)->fd, SHUT_RDWR);
+            if (all || (*it)->done) {
+                finished.push_back(std::move(*it));
+                it = m_clients.erase(it);
+            } else {
+                ++it;
             }
         }
     }
-    for (const auto& client : clients) ::close(client.first);
+    for (auto& client : finished) {
+        if (client->thread.joinable()) client->thread.join();
+        ::close(client->fd);
+    }
+}
+
+void TcpServer::Accept()
+{
+    while (m_running) {
+        pollfd listening{m_listen, POLLIN, 0};
+        const int ready = ::poll(&listening, 1, kAcceptPollMs);
+        Reap(false);
+        if (ready <= 0 || !(listening.revents & POLLIN)) continue;
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd = ::accept4(m_listen, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        if (Clients() >= kMaxClients) {
+            ::close(fd);
+            continue;
+        }
+        const int yes = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        auto client = std::make_unique<Client>();
+        client->fd = fd;
+        client->peer = PeerName(peer);
+        Client& served = *client;
+        std::lock_guard<std::mutex> hold(m_clientsLock);
+        m_clients.push_back(std::move(client));
+        served.thread = std::thread([this, &served] { Serve(served); });
+    }
+}
+
+void TcpServer::Serve(Client& client)
+{
+    std::vector<uint8_t> pending;
+    uint8_t chunk[4096];
+    unsigned served = 0;
+    bool open = true;
+    while (open && m_running) {
+        // Answer every complete request before reading more.
+        size_t size = 0;
+        StreamState state;
+        while (open && (state = FirstRequest(pending.data(), pending.size(), size)) == StreamState::Complete) {
+            open = Answer(client, pending.data(), size, served);
+            pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
+        }
+        // Bytes that are not a frame cost the client its connection.
+        if (!open || state == StreamState::NotAFrame) break;
+        const ssize_t got = ::recv(client.fd, chunk, sizeof chunk, 0);
+        if (got <= 0) break;
+        pending.insert(pending.end(), chunk, chunk + got);
+    }
+    ::shutdown(client.fd, SHUT_RDWR);
+    client.done = true;
+}
+
+bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsigned& served)
+{
+    const auto start = Clock::now();
+    ServerFaults faults;
+    std::function<void(const ExchangeRecord&)> log;
+    {
+        std::lock_guard<std::mutex> hold(m_settingsLock);
+        faults = m_faults;
+        log = m_log;
+    }
+    const uint64_t count = ++m_requests;
+    ++served;
+    RequestFrame frame;
+    ParseRequest(request, size, frame);
+    uint16_t endCode = 0;
+    std::vector<uint8_t> response;
+    {
+        std::lock_guard<std::mutex> hold(m_memoryLock);
+        response = faults.endCode >= 0 ? BuildResponse(frame, static_cast<uint16_t>(faults.endCode), {})
+                                       : m_handler.Handle(request, size, endCode);
+    }
+    if (faults.endCode >= 0) endCode = static_cast<uint16_t>(faults.endCode);
+    // The PC number follows the subheader (3E) or the serial number (4E).
+    if (faults.wrongRouting && !response.empty()) response[frame.fourE ? 7 : 3] ^= 0x01;
+    const bool silent = faults.silentEvery > 0 && count % faults.silentEvery == 0;
+    bool open = true;
+    if (!silent && PauseUnlessStopped(faults.delayMs)) {
+        if (faults.split && response.size() > 1) {
+            const size_t half = response.size() / 2;
+            open = SendAll(client.fd, response.data(), half) && PauseUnlessStopped(kSplitPauseMs) &&
+                   SendAll(client.fd, response.data() + half, response.size() - half);
+        } else {
+            open = SendAll(client.fd, response.data(), response.size());
+        }
+    }
+    if (log) {
+        ExchangeRecord record;
+        record.client = client.peer;
+        record.request = Summarize(frame);
+        record.endCode = silent ? -1 : endCode;
+        record.micros = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
+        log(record);
+    }
+    return open && (faults.closeAfter == 0 || served < faults.closeAfter);
 }
 
 } // namespace sim

@@ -1,0 +1,116 @@
+#include "tools/fx5-sim/MemoryFile.h"
+
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "sim/DeviceAddress.h"
+
+namespace fx5sim {
+
+namespace {
+
+using nlohmann::json;
+
+bool SetValue(sim::DeviceMemory& memory, const sim::DeviceAddress& at, const json& value, std::string& error)
+{
+    const sim::DeviceArea& area = memory.Area(at.area);
+    if (at.bit) {
+        if (!value.is_boolean() && !value.is_number_integer()) return error = "a bit is true, false, 0 or 1", false;
+        const bool on = value.is_boolean() ? value.get<bool>() : value.get<long long>() != 0;
+        const uint32_t word = area.unit == sim::DeviceUnit::DoubleWord ? at.number * 2 + *at.bit / 16 : at.number + *at.bit / 16;
+        const uint16_t mask = static_cast<uint16_t>(1u << (*at.bit % 16));
+        const uint16_t old = memory.GetWord(at.area, word);
+        memory.SetWord(at.area, word, static_cast<uint16_t>(on ? old | mask : old & ~mask));
+        return true;
+    }
+    if (value.is_object()) {
+        if (value.size() != 1) return error = "an object holds exactly one of dword, float, string", false;
+        const auto& [kind, inner] = *value.items().begin();
+        if (area.unit == sim::DeviceUnit::Bit) return error = "a bit device holds a point, not a " + kind, false;
+        if (kind == "dword" && inner.is_number_integer()) {
+            memory.SetDword(at.area, at.number, static_cast<uint32_t>(inner.get<long long>()));
+        } else if (kind == "float" && inner.is_number()) {
+            const float f = inner.get<float>();
+            uint32_t bits;
+            std::memcpy(&bits, &f, sizeof bits);
+            memory.SetDword(at.area, at.number, bits);
+        } else if (kind == "string" && inner.is_string()) {
+            StoreString(memory, at.area, at.number, inner.get<std::string>());
+        } else {
+            return error = "expected {\"dword\": integer}, {\"float\": number} or {\"string\": text}", false;
+        }
+        return true;
+    }
+    if (area.unit == sim::DeviceUnit::Bit) {
+        if (!value.is_boolean() && !value.is_number_integer()) return error = "a point is true, false, 0 or 1", false;
+        memory.SetBit(at.area, at.number, value.is_boolean() ? value.get<bool>() : value.get<long long>() != 0);
+        return true;
+    }
+    if (!value.is_number_integer()) return error = "expected an integer", false;
+    const long long v = value.get<long long>();
+    if (area.unit == sim::DeviceUnit::DoubleWord) memory.SetDword(at.area, at.number, static_cast<uint32_t>(v));
+    else if (v < -32768 || v > 65535) return error = "a word holds -32768 … 65535", false;
+    else memory.SetWord(at.area, at.number, static_cast<uint16_t>(v));
+    return true;
+}
+
+} // namespace
+
+void StoreString(sim::DeviceMemory& memory, size_t area, uint32_t word, const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const uint8_t low = static_cast<uint8_t>(text[i]);
+        const uint8_t high = i + 1 < text.size() ? static_cast<uint8_t>(text[i + 1]) : 0;
+        memory.SetWord(area, word + static_cast<uint32_t>(i / 2), static_cast<uint16_t>(low | (high << 8)));
+    }
+}
+
+bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in) return error = path + ": cannot be read", false;
+    json document;
+    try {
+        document = json::parse(in);
+    } catch (const json::parse_error& e) {
+        return error = path + ": not JSON: " + e.what(), false;
+    }
+    if (!document.is_object()) return error = path + ": expected an object of device: value members", false;
+    for (const auto& [device, value] : document.items()) {
+        const auto at = sim::ParseDeviceAddress(device);
+        if (!at) return error = path + ": /" + device + ": not a device address (D100, X17, W1F, D100.5 …)", false;
+        if (at->number >= memory.Area(at->area).points) return error = path + ": /" + device + ": beyond the device range", false;
+        std::string why;
+        if (!SetValue(memory, *at, value, why)) return error = path + ": /" + device + ": " + why, false;
+    }
+    return true;
+}
+
+bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, std::string& error)
+{
+    json document = json::object();
+    const auto& areas = sim::DeviceAreas();
+    for (size_t a = 0; a < areas.size(); ++a) {
+        switch (areas[a].unit) {
+        case sim::DeviceUnit::Bit:
+            for (uint32_t n = 0; n < areas[a].points; ++n)
+                if (memory.GetBit(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = true;
+            break;
+        case sim::DeviceUnit::Word:
+            for (uint32_t n = 0; n < areas[a].points; ++n)
+                if (const uint16_t w = memory.GetWord(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = w;
+            break;
+        case sim::DeviceUnit::DoubleWord:
+            for (uint32_t n = 0; n < areas[a].points; ++n)
+                if (const uint32_t d = memory.GetDword(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = d;
+            break;
+        }
+    }
+    std::ofstream out(path);
+    if (!out) return error = path + ": cannot be written", false;
+    out << document.dump(2) << '\n';
+    return static_cast<bool>(out) || (error = path + ": write failed", false);
+}
+
+} // namespace fx5sim

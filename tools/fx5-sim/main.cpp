@@ -1,0 +1,123 @@
+// fx5-sim: an FX5U-class controller on a TCP port, for any SLMP client.
+#include <pthread.h>
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+#include "sim/TcpServer.h"
+#include "tools/fx5-sim/Animator.h"
+#include "tools/fx5-sim/MemoryFile.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+std::string Now()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min, local.tm_sec, now.tv_nsec / 1000000);
+    return text;
+}
+
+void PrintExchange(const sim::ExchangeRecord& r)
+{
+    static std::mutex lock;
+    char endCode[16];
+    if (r.endCode < 0) std::snprintf(endCode, sizeof endCode, "no answer");
+    else std::snprintf(endCode, sizeof endCode, "%04X", static_cast<unsigned>(r.endCode));
+    std::lock_guard<std::mutex> hold(lock);
+    std::printf("%s %s %s%s%s points=%u end=%s %lluus\n", Now().c_str(), r.client.c_str(), r.request.command.c_str(),
+                r.request.device.empty() ? "" : " ", r.request.device.c_str(), r.request.points, endCode,
+                static_cast<unsigned long long>(r.micros));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"fx5-sim: an FX5U-class controller simulator speaking SLMP binary (3E and 4E frames) over TCP.\n"
+                 "Prints 'listening on ADDRESS:PORT' first; SIGINT or SIGTERM stop it (exit status 0)."};
+    std::string bind = "127.0.0.1";
+    int port = 5000;
+    std::string memoryFile, saveFile, endCodeText;
+    bool animate = false, verbose = false;
+    sim::ServerFaults faults;
+    app.add_option("--bind", bind, "Address to listen on")->capture_default_str();
+    app.add_option("--port", port, "TCP port; 0 picks a free one")->capture_default_str()->check(CLI::Range(0, 65535));
+    app.add_option("--memory", memoryFile, "Seed the device memory from this JSON file")->check(CLI::ExistingFile);
+    app.add_option("--save", saveFile, "Write the device memory to this JSON file on exit");
+    app.add_flag("--animate", animate,
+                 "Move D0 (counter), D1 (ramp 0-100), D2 (float sine), M0 (toggle) and D10 (text) every 100 ms");
+    app.add_option("--delay", faults.delayMs, "Fault: wait MS milliseconds before every answer");
+    app.add_option("--silent-every", faults.silentEvery, "Fault: leave every Nth request unanswered");
+    app.add_option("--end-code", endCodeText, "Fault: answer every request with this end code (hex, e.g. C051)");
+    app.add_flag("--wrong-routing", faults.wrongRouting, "Fault: answer with another PC number than the request's");
+    app.add_option("--close-after", faults.closeAfter, "Fault: close each connection after N requests");
+    app.add_flag("--split", faults.split, "Fault: send each answer in two TCP segments 5 ms apart");
+    app.add_flag("--verbose", verbose, "Print one line per request: client, command, device, points, end code, microseconds");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    if (!endCodeText.empty()) {
+        char* end = nullptr;
+        const unsigned long code = std::strtoul(endCodeText.c_str(), &end, 16);
+        if (*end != '\0' || code > 0xFFFF) {
+            std::fprintf(stderr, "--end-code: '%s' is not a 16-bit hexadecimal end code\n", endCodeText.c_str());
+            return kExitUsage;
+        }
+        faults.endCode = static_cast<int>(code);
+    }
+
+    // The serving threads inherit a mask without the stop signals: only the
+    // main thread receives them, in sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    sim::DeviceMemory memory;
+    std::string error;
+    if (!memoryFile.empty() && !fx5sim::LoadMemoryFile(memoryFile, memory, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitFailure;
+    }
+    sim::TcpServer server(memory);
+    server.SetFaults(faults);
+    if (verbose) server.SetLog(PrintExchange);
+    if (!server.Start(static_cast<uint16_t>(port), bind)) {
+        std::fprintf(stderr, "cannot listen on %s:%d\n", bind.c_str(), port);
+        return kExitFailure;
+    }
+    std::printf("listening on %s:%u\n", server.Address().c_str(), server.Port());
+    std::fflush(stdout);
+    fx5sim::Animator animator(memory, server.MemoryLock());
+    if (animate) animator.Start();
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    animator.Stop();
+    server.Stop();
+    if (!saveFile.empty() && !fx5sim::SaveMemoryFile(saveFile, memory, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
