@@ -1,0 +1,129 @@
+// Every fault switch of fx5-sim against the driver as a panel runs it: the
+// real .so, a TCP channel on loopback, the statuses a host sees, and
+// recovery without a restart.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "support/BlobBuilder.h"
+#include "support/RecordingStore.h"
+#include "support/SimProcess.h"
+#include "tools/common/DriverLibrary.h"
+#include "tools/common/TcpChannel.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The driver over a TCP channel to a simulator started with `faults`,
+// bound to D0 and D1 (seeded 11 and 22).
+class DriverOverTcp {
+public:
+    explicit DriverOverTcp(const std::vector<std::string>& faults) : m_sim(Arguments(faults)), m_channel("127.0.0.1", m_sim.Port())
+    {
+        m_device = m_library.Create("PLC1", &store);
+        store.DeclareChannels(2, DATATYPE_INT);
+        const auto root = Node(MakeVariable("", "", 21, 0, 0),
+                               {Node(MakeVariable("a", "a", 3, REG_D, 0)), Node(MakeVariable("b", "b", 3, REG_D, 1))});
+        const std::vector<unsigned char> blob = Blob(root, {"a", "b"});
+        m_ready = m_sim.Running() && m_device && m_device->UpdataCommunication(&m_channel) == 0 &&
+                  m_device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 &&
+                  m_device->ChannelRefChange(kFlags, 2) == 0;
+    }
+    bool Ready() const { return m_ready; }
+    int Collect() { return m_device->CollectDevData(kFlags, 2); }
+    double Value(int channel) const { return store.Number(channel); }
+    RecordingStore store;
+    const fx5::TcpChannel& Channel() const { return m_channel; }
+
+private:
+    static std::vector<std::string> Arguments(std::vector<std::string> faults)
+    {
+        const std::string seed = ::testing::TempDir() + "fx5sim-faults.json";
+        std::ofstream(seed) << R"({"D0": 11, "D1": 22})";
+        faults.insert(faults.end(), {"--memory", seed});
+        return faults;
+    }
+    static constexpr int kFlags[2] = {1, 1};
+    SimProcess m_sim;
+    fx5::TcpChannel m_channel;
+    fx5::DriverLibrary m_library{ZOLT_DRIVER_PATH};
+    fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
+    bool m_ready = false;
+};
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> switches;
+    int status;  // what every collection reports
+};
+
+class SimFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(SimFaults, TheHostSeesTheStatusOfTheFaultAndNoValueFromAFailedRead)
+{
+    DriverOverTcp run(GetParam().switches);
+    ASSERT_TRUE(run.Ready());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(run.Collect(), GetParam().status) << "call " << i;
+    if (GetParam().status == 0) {
+        EXPECT_EQ(run.Value(0), 11);
+        EXPECT_EQ(run.Value(1), 22);
+    } else {
+        EXPECT_TRUE(run.store.channels.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, SimFaults,
+    ::testing::Values(FaultCase{"none", {}, 0}, FaultCase{"split", {"--split"}, 0}, FaultCase{"delay50", {"--delay", "50"}, 0},
+                      FaultCase{"silent", {"--silent-every", "1"}, 2},
+                      FaultCase{"endCode", {"--end-code", "C051"}, 100 + 0xC051}, FaultCase{"wrongRouting", {"--wrong-routing"}, 3},
+                      FaultCase{"combined", {"--split", "--delay", "20", "--end-code", "C056"}, 100 + 0xC056}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST(SimFaultRecovery, AClosedConnectionIsMadeAgainAndValuesFlow)
+{
+    DriverOverTcp run({"--close-after", "2"});
+    ASSERT_TRUE(run.Ready());
+    int good = 0, failed = 0;
+    for (int i = 0; i < 12; ++i) (run.Collect() == 0 ? good : failed)++;
+    EXPECT_GE(good, 6) << "most calls read";
+    EXPECT_GE(failed, 1) << "a closed connection shows";
+    EXPECT_GE(run.Channel().Reconnects(), 2u);
+    EXPECT_EQ(run.Collect() == 0 || run.Collect() == 0, true);
+    EXPECT_EQ(run.Value(0), 11);
+}
+
+TEST(SimFaultRecovery, EveryOtherAnswerMissingStillDeliversOnlyRightValues)
+{
+    DriverOverTcp run({"--silent-every", "2"});
+    ASSERT_TRUE(run.Ready());
+    int good = 0;
+    for (int i = 0; i < 6; ++i) {
+        const int status = run.Collect();
+        EXPECT_TRUE(status == 0 || status == 2) << status;
+        good += status == 0;
+        if (status == 0) {
+            EXPECT_EQ(run.Value(0), 11);
+        }
+    }
+    EXPECT_GE(good, 3);
+}
+
+TEST(SimFaultRecovery, ALateAnswerIsNeverTakenForTheNextRequest)
+{
+    // Answers come 250 ms late: after the driver's 200 ms wait. The next
+    // request must not read the late answer of the one before.
+    DriverOverTcp run({"--delay", "250"});
+    ASSERT_TRUE(run.Ready());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(run.Collect(), 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(run.store.channels.empty());
+    EXPECT_GT(run.Channel().DiscardedBytes(), 0u) << "late answers were discarded before the next request";
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+// The host's communication channel over TCP, as a panel provides it:
+// receives block until bytes arrive or the time-out passes and ask for
+// another call only while an SLMP answer is incomplete, so that an
+// exchange ends at network speed; a send first discards bytes already
+// waiting (a late answer to an earlier request must never be taken for the
+// next one); a dropped connection is made again with back-off.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "host/ICommunication.h"
+
+namespace fx5 {
+
+class TcpChannel : public ICommunication {
+public:
+    // Reconnection waits start at 100 ms and double up to 5 s.
+    static constexpr std::chrono::milliseconds kFirstBackoff{100};
+    static constexpr std::chrono::milliseconds kMaxBackoff{5000};
+    static constexpr int kConnectTimeoutMs = 1000;
+
+    TcpChannel(std::string host, uint16_t port) : m_host(std::move(host)), m_port(port) {}
+    ~TcpChannel() override;
+    TcpChannel(const TcpChannel&) = delete;
+    TcpChannel& operator=(const TcpChannel&) = delete;
+
+    int SendData(unsigned char* data, int* length, int timeoutMs) override;
+    int ReceiveData(unsigned char* data, int* length, int timeoutMs) override;
+    // 0 when connected (connecting first if the back-off allows), after
+    // discarding stale bytes; -1 while disconnected.
+    int PrepareSend() override;
+    int SelectDevice(char*) override { return 0; }
+    int GetLinkKind() override { return 1; }
+
+    // Told once per drop and once per reconnection, with a message.
+    void OnEvent(std::function<void(const std::string&)> event) { m_event = std::move(event); }
+    bool Connected() const { return m_socket >= 0; }
+    uint64_t Reconnects() const { return m_reconnects; }
+    uint64_t DiscardedBytes() const { return m_discarded; }
+
+private:
+    bool Connect();
+    void Drop(const char* why);
+    void Tell(const std::string& message) const;
+
+    std::string m_host;
+    uint16_t m_port;
+    int m_socket = -1;
+    bool m_everConnected = false;
+    bool m_dropReported = false;
+    std::chrono::steady_clock::time_point m_nextAttempt{};
+    std::chrono::milliseconds m_backoff{0};
+    // Bytes of the answer being received, to tell when it is complete.
+    uint8_t m_head[13] = {};
+    size_t m_headBytes = 0;
+    size_t m_answerBytes = 0;
+    uint64_t m_reconnects = 0;
+    uint64_t m_discarded = 0;
+    std::function<void(const std::string&)> m_event;
+};
+
+} // namespace fx5
