@@ -1,0 +1,315 @@
+#include "tools/fx5-config/LabelImport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+
+#include "sim/DeviceAddress.h"
+#include "sim/DeviceMemory.h"
+
+namespace fx5cfg {
+
+namespace {
+
+// UTF-16LE to UTF-8; surrogate pairs joined, lone ones replaced.
+std::string FromUtf16(const std::string& bytes, size_t start)
+{
+    std::string out;
+    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+        uint32_t c = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const uint32_t low = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                c = 0xFFFD;
+            }
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) out += static_cast<char>(c);
+        else if (c < 0x800) out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x10000) out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        else out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return out;
+}
+
+struct Record {
+    size_t line;  // where it starts, 1-based
+    std::vector<std::string> fields;
+};
+
+// Splits delimited text into records: quoted fields may hold separators,
+// line breaks and doubled quotes; CR LF and LF both end a record.
+std::vector<Record> Records(const std::string& text, char separator)
+{
+    std::vector<Record> records;
+    Record current{1, {std::string()}};
+    size_t line = 1;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                current.fields.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                if (c == '\n') ++line;
+                current.fields.back() += c;
+            }
+            continue;
+        }
+        if (c == '"' && current.fields.back().empty()) {
+            quoted = any = true;
+        } else if (c == separator) {
+            current.fields.emplace_back();
+            any = true;
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        } else if (c == '\n') {
+            if (any || current.fields.size() > 1 || !current.fields[0].empty()) records.push_back(current);
+            current = Record{++line, {std::string()}};
+            any = false;
+        } else {
+            current.fields.back() += c;
+            any = true;
+        }
+    }
+    if (any || current.fields.size() > 1 || !current.fields[0].empty()) records.push_back(current);
+    return records;
+}
+
+std::string Trim(std::string s)
+{
+    const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+    s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
+    s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
+    return s;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Column titles the tool writes, in English and Japanese.
+const std::map<std::string, std::vector<std::string>> kTitles = {
+    {"class", {"class", "クラス"}},
+    {"name", {"label name", "ラベル名", "name"}},
+    {"type", {"data type", "データ型", "type"}},
+    {"device", {"assign (device/label)", "割付(デバイス/ラベル)", "割付(デバイス／ラベル)", "device"}},
+    {"comment", {"comment", "コメント"}},
+};
+
+std::map<std::string, size_t> FindColumns(const std::vector<std::string>& titles)
+{
+    std::map<std::string, size_t> columns;
+    for (size_t i = 0; i < titles.size(); ++i) {
+        const std::string title = Lower(Trim(titles[i]));
+        for (const auto& [column, names] : kTitles)
+            if (!columns.count(column) && std::find(names.begin(), names.end(), title) != names.end()) columns[column] = i;
+    }
+    return columns;
+}
+
+struct TypeParse {
+    std::optional<Scalar> scalar;
+    uint32_t length = 0;
+    std::vector<uint32_t> dims;
+    std::string skipReason;
+};
+
+// "Word [Signed]", "String(32)", "String [Unicode](16)(0..9)", "Bit(0..2,0..3)".
+TypeParse ParseType(std::string type)
+{
+    TypeParse p;
+    type = Trim(type);
+    // An array suffix holds "..".
+    const size_t open = type.rfind('(');
+    if (open != std::string::npos && type.back() == ')' && type.find("..", open) != std::string::npos) {
+        const std::string ranges = type.substr(open + 1, type.size() - open - 2);
+        type = Trim(type.substr(0, open));
+        size_t start = 0;
+        while (start <= ranges.size()) {
+            const size_t comma = ranges.find(',', start);
+            const std::string range = Trim(ranges.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            const size_t dots = range.find("..");
+            const long low = std::strtol(range.substr(0, dots).c_str(), nullptr, 10);
+            const long high = dots == std::string::npos ? -1 : std::strtol(range.substr(dots + 2).c_str(), nullptr, 10);
+            if (dots == std::string::npos || low != 0 || high < 0 || high > 65534) {
+                p.skipReason = "array range (" + ranges + ") does not start at 0";
+                return p;
+            }
+            p.dims.push_back(static_cast<uint32_t>(high + 1));
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+    }
+    static const std::map<std::string, Scalar> kScalarTypes = {
+        {"bit", Scalar::Bool},
+        {"word [signed]", Scalar::Int16},
+        {"word [unsigned]/bit string [16-bit]", Scalar::UInt16},
+        {"double word [signed]", Scalar::Int32},
+        {"double word [unsigned]/bit string [32-bit]", Scalar::UInt32},
+        {"float [single precision]", Scalar::Float},
+    };
+    const std::string lower = Lower(type);
+    if (auto it = kScalarTypes.find(lower); it != kScalarTypes.end()) {
+        p.scalar = it->second;
+        return p;
+    }
+    for (const auto& [prefix, scalar] : {std::pair<const char*, Scalar>{"string [unicode](", Scalar::WString}, {"string(", Scalar::String}}) {
+        const std::string pre = prefix;
+        if (lower.rfind(pre, 0) == 0 && lower.back() == ')') {
+            const long n = std::strtol(lower.substr(pre.size()).c_str(), nullptr, 10);
+            if (n <= 0) {
+                p.skipReason = "string without a length";
+                return p;
+            }
+            p.scalar = scalar;
+            p.length = static_cast<uint32_t>(n);
+            return p;
+        }
+    }
+    p.skipReason = "data type \"" + type + "\" is not supported (supported: Bit, Word [Signed], Word [Unsigned]/Bit String [16-bit], "
+                   "Double Word [Signed], Double Word [Unsigned]/Bit String [32-bit], FLOAT [Single Precision], String(n), String [Unicode](n))";
+    return p;
+}
+
+void AddChannels(const Declaration& d, Project& project)
+{
+    const auto scalar = ScalarByName(d.type);
+    const std::string host = scalar ? DefaultHostType(*scalar) : "integer";
+    if (d.dims.empty()) {
+        project.channels.push_back({d.name, host, ""});
+        return;
+    }
+    std::vector<uint32_t> index(d.dims.size(), 0);
+    uint64_t count = 1;
+    for (uint32_t n : d.dims) count *= n;
+    for (uint64_t i = 0; i < count; ++i) {
+        std::string path = d.name + "[";
+        for (size_t k = 0; k < index.size(); ++k) path += (k ? "," : "") + std::to_string(index[k]);
+        project.channels.push_back({path + "]", host, ""});
+        for (size_t k = index.size(); k-- > 0;) {
+            if (++index[k] < d.dims[k]) break;
+            index[k] = 0;
+        }
+    }
+}
+
+} // namespace
+
+bool ImportLabels(const std::string& fileName, const std::string& bytes, const std::string& encoding, bool channels, Import& out,
+                  Diagnostics& diagnostics)
+{
+    const size_t before = diagnostics.size();
+    std::string text;
+    const bool utf16Bom = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE;
+    if (encoding == "utf-16le" || (encoding == "auto" && utf16Bom)) text = FromUtf16(bytes, utf16Bom ? 2 : 0);
+    else if (encoding == "utf-8" || encoding == "auto") text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    else {
+        diagnostics.push_back({fileName, "unknown encoding \"" + encoding + "\"; expected auto, utf-16le or utf-8"});
+        return false;
+    }
+    const size_t firstLine = text.find('\n');
+    const bool exported = text.substr(0, firstLine).find('\t') == std::string::npos && text.find('\t') != std::string::npos;
+    std::vector<Record> records = Records(text, exported ? '\t' : ',');
+    // The export opens with the project name alone; the titles follow.
+    if (exported && !records.empty()) records.erase(records.begin());
+    if (records.empty()) {
+        diagnostics.push_back({fileName, "no column titles"});
+        return false;
+    }
+    const std::map<std::string, size_t> columns = FindColumns(records.front().fields);
+    for (const char* needed : {"name", "type", "device"}) {
+        if (!columns.count(needed)) {
+            diagnostics.push_back({fileName + ":" + std::to_string(records.front().line),
+                                   std::string("no column titled ") + (std::string(needed) == "name" ? "\"Label Name\"" : std::string(needed) == "type" ? "\"Data Type\"" : "\"Assign (Device/Label)\"")});
+        }
+    }
+    if (diagnostics.size() != before) return false;
+    auto field = [&](const Record& r, const char* column) {
+        auto it = columns.find(column);
+        return it != columns.end() && it->second < r.fields.size() ? Trim(r.fields[it->second]) : std::string();
+    };
+    std::set<std::string> names;
+    bool anyString = false, anyWString = false;
+    std::vector<std::pair<Declaration, size_t>> strings;
+    for (size_t i = 1; i < records.size(); ++i) {
+        const Record& r = records[i];
+        const std::string where = fileName + ":" + std::to_string(r.line);
+        const std::string name = field(r, "name");
+        if (name.empty()) continue;
+        const std::string cls = field(r, "class");
+        if (!cls.empty() && cls != "VAR_GLOBAL") {
+            out.skipped.push_back(where + ": " + name + ": class " + cls + " (only VAR_GLOBAL labels become tags)");
+            continue;
+        }
+        const std::string device = field(r, "device");
+        if (device.empty()) {
+            out.skipped.push_back(where + ": " + name + ": no device assigned");
+            continue;
+        }
+        const TypeParse type = ParseType(field(r, "type"));
+        if (!type.scalar) {
+            out.skipped.push_back(where + ": " + name + ": " + type.skipReason);
+            continue;
+        }
+        if (!sim::ParseDeviceAddress(device)) {
+            diagnostics.push_back({where, name + ": found device \"" + device + "\", expected a device address such as D100, D100.5, M20, X17 or W1F"});
+            continue;
+        }
+        if (name.find_first_of(".[], ") != std::string::npos) {
+            diagnostics.push_back({where, "found label name \"" + name + "\", expected a name without '.', '[', ']', ',' or spaces"});
+            continue;
+        }
+        if (!names.insert(name).second) {
+            diagnostics.push_back({where, "label \"" + name + "\" is defined twice"});
+            continue;
+        }
+        Declaration d;
+        d.name = name;
+        d.type = ScalarName(*type.scalar);
+        d.device = device;
+        d.dims = type.dims;
+        d.length = type.length;
+        d.comment = field(r, "comment");
+        anyString = anyString || *type.scalar == Scalar::String;
+        anyWString = anyWString || *type.scalar == Scalar::WString;
+        out.project.tags.push_back(d);
+    }
+    // The device reads every string in one encoding: the kind that is more
+    // common stays, the other is listed as skipped.
+    if (anyString && anyWString) {
+        size_t narrow = 0, wide = 0;
+        for (const Declaration& d : out.project.tags) {
+            if (d.type == "string") ++narrow;
+            else if (d.type == "wstring") ++wide;
+        }
+        const std::string drop = wide > narrow ? "string" : "wstring";
+        for (auto it = out.project.tags.begin(); it != out.project.tags.end();) {
+            if (it->type != drop) {
+                ++it;
+                continue;
+            }
+            out.skipped.push_back(fileName + ": " + it->name + ": a " + drop + " label; the device reads all strings in one encoding and the other kind is more common");
+            it = out.project.tags.erase(it);
+        }
+        anyWString = drop == "string";
+    }
+    // Strings read as the controller stores them: first character in the low byte.
+    out.project.device.stringEncoding = anyWString ? "unicode" : "ascii";
+    out.project.device.stringByteOrder = "12";
+    if (channels)
+        for (const Declaration& d : out.project.tags) AddChannels(d, out.project);
+    return diagnostics.size() == before;
+}
+
+} // namespace fx5cfg

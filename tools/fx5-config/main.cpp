@@ -1,0 +1,138 @@
+// fx5-config: the compiler between project files (or the engineering
+// tool's label export) and the driver's configuration blob.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "tools/fx5-config/Compiler.h"
+#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/LabelImport.h"
+#include "tools/fx5-config/ProjectJson.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitInput = 1;
+constexpr int kExitUsage = 2;
+
+bool ReadFile(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes)
+{
+    if (path == "-") {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return true;
+    }
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+int Report(const std::string& file, const fx5cfg::Diagnostics& diagnostics)
+{
+    for (const fx5cfg::Diagnostic& d : diagnostics) {
+        // Label files name their own place (file:line); JSON mistakes a path.
+        if (d.where.rfind(file, 0) == 0) std::fprintf(stderr, "%s: %s\n", d.where.c_str(), d.message.c_str());
+        else std::fprintf(stderr, "%s: %s%s%s\n", file.c_str(), d.where.c_str(), d.where.empty() ? "" : ": ", d.message.c_str());
+    }
+    std::fprintf(stderr, "%zu mistake%s\n", diagnostics.size(), diagnostics.size() == 1 ? "" : "s");
+    return kExitInput;
+}
+
+bool LoadProject(const std::string& path, fx5cfg::Project& project, fx5cfg::Diagnostics& diagnostics)
+{
+    std::string text;
+    if (!ReadFile(path, text)) {
+        diagnostics.push_back({"", "cannot be read"});
+        return false;
+    }
+    return fx5cfg::ParseProject(text, project, diagnostics);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"fx5-config: compiles a project file (or the engineering tool's label export) into the driver's configuration blob, and back.\n"
+                 "Exit status: 0 success, 1 a mistake in the input (every one is listed), 2 bad usage."};
+    app.require_subcommand(1);
+
+    std::string project, output, blobPath, labels, encoding = "auto";
+    bool tree = false, noChannels = false;
+    CLI::App* compile = app.add_subcommand("compile", "Compile PROJECT.json into a configuration blob");
+    compile->add_option("project", project, "Project file")->required();
+    compile->add_option("-o,--output", output, "Blob to write")->required();
+    CLI::App* inspect = app.add_subcommand("inspect", "Print a blob back as a project file (or its tag tree)");
+    inspect->add_option("blob", blobPath, "Configuration blob")->required();
+    inspect->add_flag("--tree", tree, "Print the tag tree as an outline with each tag's device address");
+    CLI::App* import = app.add_subcommand("import-labels", "Make a project from a global label export (UTF-16 tab-separated) or a CSV name,type,device,comment");
+    import->add_option("labels", labels, "Label file")->required();
+    import->add_option("--encoding", encoding, "auto (by byte-order mark), utf-16le or utf-8")->capture_default_str();
+    import->add_option("-o,--output", output, "Project file to write ('-' for standard output)")->required();
+    import->add_flag("--no-channels", noChannels, "Make tags only, no host channels");
+    CLI::App* check = app.add_subcommand("check", "Check PROJECT.json without writing anything");
+    check->add_option("project", project, "Project file")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+
+    fx5cfg::Diagnostics diagnostics;
+    if (compile->parsed() || check->parsed()) {
+        fx5cfg::Project p;
+        fx5cfg::Compiled compiled;
+        // Mistakes of the members and of the layout are all listed together.
+        if (LoadProject(project, p, diagnostics)) fx5cfg::Compile(p, compiled, diagnostics);
+        if (!diagnostics.empty()) return Report(project, diagnostics);
+        if (check->parsed()) {
+            std::printf("%s: %zu tags, %zu channels: no mistakes\n", project.c_str(), compiled.leaves.size(), p.channels.size());
+            return kExitOk;
+        }
+        if (!WriteFile(output, std::string(compiled.blob.begin(), compiled.blob.end()))) {
+            std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
+            return kExitInput;
+        }
+        return kExitOk;
+    }
+    if (inspect->parsed()) {
+        std::string bytes;
+        if (!ReadFile(blobPath, bytes)) return Report(blobPath, {{"", "cannot be read"}});
+        const std::vector<unsigned char> blob(bytes.begin(), bytes.end());
+        if (tree) {
+            std::string outline;
+            if (!fx5cfg::TreeOutline(blob, outline, diagnostics)) return Report(blobPath, diagnostics);
+            std::fputs(outline.c_str(), stdout);
+            return kExitOk;
+        }
+        fx5cfg::Inspection inspection;
+        if (!fx5cfg::Inspect(blob, inspection, diagnostics)) return Report(blobPath, diagnostics);
+        if (!inspection.exact) std::fprintf(stderr, "%s: note: %s\n", blobPath.c_str(), inspection.note.c_str());
+        std::fputs(fx5cfg::WriteProject(inspection.project).c_str(), stdout);
+        return kExitOk;
+    }
+    std::string bytes;
+    if (!ReadFile(labels, bytes)) return Report(labels, {{"", "cannot be read"}});
+    fx5cfg::Import result;
+    const std::string name = labels.substr(labels.find_last_of('/') + 1);
+    if (!fx5cfg::ImportLabels(name, bytes, encoding, !noChannels, result, diagnostics)) return Report(name, diagnostics);
+    for (const std::string& skipped : result.skipped) std::fprintf(stderr, "skipped %s\n", skipped.c_str());
+    if (!WriteFile(output, fx5cfg::WriteProject(result.project))) {
+        std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
+        return kExitInput;
+    }
+    std::fprintf(stderr, "%zu tags, %zu channels, %zu labels skipped\n", result.project.tags.size(), result.project.channels.size(), result.skipped.size());
+    return kExitOk;
+}
