@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "support/SimProcess.h"
+#include "tools/common/SimProcess.h"
 #include "support/SlmpClient.h"
 
 using namespace testing_support;
@@ -29,7 +29,7 @@ class SimFrames : public ::testing::TestWithParam<bool> {};
 
 TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
 {
-    SimProcess sim;
+    fx5::SimProcess sim(FX5_SIM_PATH, {});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port(), GetParam());
     ASSERT_TRUE(client.Connected());
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, SimFrames, ::testing::Values(false, true),
 
 TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
 {
-    SimProcess sim;
+    fx5::SimProcess sim(FX5_SIM_PATH, {});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
     struct Case {
@@ -132,7 +132,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     const std::string seed = ::testing::TempDir() + "fx5sim-seed.json", saved = ::testing::TempDir() + "fx5sim-saved.json";
     std::ofstream(seed) << R"({"D100": 1234, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
                               "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000})";
-    SimProcess sim({"--memory", seed, "--save", saved});
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{1234});
@@ -150,7 +150,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
         EXPECT_NE(text.find(member), std::string::npos) << member << " in " << text;
 
     // The saved file seeds the same memory again.
-    SimProcess again({"--memory", saved});
+    fx5::SimProcess again(FX5_SIM_PATH, {"--memory", saved});
     ASSERT_TRUE(again.Running());
     SlmpClient second(again.Port());
     EXPECT_EQ(second.ReadWords(code::D, 100, 2), (std::vector<uint16_t>{1234, 5}));
@@ -174,14 +174,14 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
     };
     for (const Case& c : cases) {
         std::string errors;
-        EXPECT_EQ(RunSimToEnd(c.args, errors), c.status) << c.args[0];
+        EXPECT_EQ(fx5::RunToEnd(FX5_SIM_PATH, c.args, errors), c.status) << c.args[0];
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     }
 }
 
 TEST(SimAnimation, TheDocumentedDevicesMove)
 {
-    SimProcess sim({"--animate"});
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--animate"});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
     const std::vector<uint16_t> before = client.ReadWords(code::D, 0, 1);
@@ -196,7 +196,7 @@ TEST(SimAnimation, TheDocumentedDevicesMove)
 
 TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
 {
-    SimProcess sim;
+    fx5::SimProcess sim(FX5_SIM_PATH, {});
     ASSERT_TRUE(sim.Running());
     SlmpClient good(sim.Port());
     ASSERT_EQ(good.WriteWords(code::D, 0, {42}), 0);
@@ -245,12 +245,12 @@ TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
 
 TEST(SimLifecycle, SigtermWithClientsConnectedEndsCleanlyWithinASecond)
 {
-    SimProcess sim;
+    fx5::SimProcess sim(FX5_SIM_PATH, {});
     ASSERT_TRUE(sim.Running());
     SlmpClient a(sim.Port()), b(sim.Port());
     ASSERT_EQ(a.ReadWords(code::D, 0, 1).size(), 1u);
     b.SendRaw({0x50, 0x00});
-    const SimProcess::Exit exit = sim.Stop();
+    const fx5::SimProcess::Exit exit = sim.Stop();
     EXPECT_EQ(exit.status, 0);
     EXPECT_LT(exit.seconds, 1.0);
     EXPECT_TRUE(a.ClosedByPeer(1000));

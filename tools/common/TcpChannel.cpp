@@ -32,7 +32,7 @@ void TcpChannel::Tell(const std::string& message) const
     if (m_event) m_event(message);
 }
 
-bool TcpChannel::Connect()
+bool TcpChannel::Connect(bool resync)
 {
     if (m_socket >= 0) return true;
     if (Clock::now() < m_nextAttempt) return false;
@@ -73,7 +73,7 @@ bool TcpChannel::Connect()
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     m_socket = fd;
     m_backoff = std::chrono::milliseconds(0);
-    if (m_everConnected) {
+    if (m_everConnected && !resync) {
         ++m_reconnects;
         Tell("reconnected to " + m_host + ":" + service);
     }
@@ -98,6 +98,15 @@ void TcpChannel::Drop(const char* why)
 
 int TcpChannel::PrepareSend()
 {
+    if (m_socket >= 0 && m_awaiting) {
+        // The last answer may still come: on a new connection it cannot.
+        ::close(m_socket);
+        m_socket = -1;
+        m_awaiting = false;
+        ++m_resyncs;
+        m_nextAttempt = Clock::now();
+        if (!Connect(true)) return -1;
+    }
     if (!Connect()) return -1;
     // Whatever is waiting now answers an earlier request: never the next one.
     uint8_t stale[512];
@@ -129,6 +138,7 @@ int TcpChannel::SendData(unsigned char* data, int* length, int)
         }
         sent += static_cast<size_t>(n);
     }
+    m_awaiting = true;
     return static_cast<int>(sent);
 }
 
@@ -159,7 +169,9 @@ int TcpChannel::ReceiveData(unsigned char* data, int* length, int timeoutMs)
         const size_t header = AnswerHeaderBytes(m_head);
         if (m_headBytes >= header) expected = header + (m_head[header - 2] | (m_head[header - 1] << 8));
     }
-    *length = expected == 0 || m_answerBytes < expected ? 512 : 0;
+    const bool complete = expected != 0 && m_answerBytes >= expected;
+    if (complete) m_awaiting = false;
+    *length = complete ? 0 : 512;
     return static_cast<int>(got);
 }
 

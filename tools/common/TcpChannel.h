@@ -1,9 +1,12 @@
 // The host's communication channel over TCP, as a panel provides it:
 // receives block until bytes arrive or the time-out passes and ask for
 // another call only while an SLMP answer is incomplete, so that an
-// exchange ends at network speed; a send first discards bytes already
-// waiting (a late answer to an earlier request must never be taken for the
-// next one); a dropped connection is made again with back-off.
+// exchange ends at network speed. A late answer to an earlier request must
+// never be taken for the next one: a send first discards bytes already
+// waiting, and when the last request got no complete answer the connection
+// is made anew, so that its answer, however late, cannot arrive on the one
+// the next request goes out on. A dropped connection is made again with
+// back-off.
 #pragma once
 
 #include <chrono>
@@ -40,9 +43,12 @@ public:
     bool Connected() const { return m_socket >= 0; }
     uint64_t Reconnects() const { return m_reconnects; }
     uint64_t DiscardedBytes() const { return m_discarded; }
+    // Connections made anew because a request got no complete answer.
+    uint64_t Resyncs() const { return m_resyncs; }
 
 private:
-    bool Connect();
+    // A resync reconnects quietly: it is not a drop.
+    bool Connect(bool resync = false);
     void Drop(const char* why);
     void Tell(const std::string& message) const;
 
@@ -59,6 +65,8 @@ private:
     size_t m_answerBytes = 0;
     uint64_t m_reconnects = 0;
     uint64_t m_discarded = 0;
+    uint64_t m_resyncs = 0;
+    bool m_awaiting = false;  // a request went out and its answer is not complete
     std::function<void(const std::string&)> m_event;
 };
 

@@ -1,4 +1,4 @@
-#include "support/SimProcess.h"
+#include "tools/common/SimProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-namespace testing_support {
+namespace fx5 {
 
 namespace {
 std::vector<char*> Argv(std::vector<std::string>& args)
@@ -22,11 +22,11 @@ std::vector<char*> Argv(std::vector<std::string>& args)
 }
 } // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& arguments)
+SimProcess::SimProcess(const std::string& program, const std::vector<std::string>& arguments)
 {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
-    std::vector<std::string> args = {FX5_SIM_PATH, "--port", "0"};
+    std::vector<std::string> args = {program, "--port", "0"};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv = Argv(args);
     m_pid = ::fork();
@@ -105,11 +105,11 @@ std::string SimProcess::Output()
     return m_rest;
 }
 
-int RunSimToEnd(const std::vector<std::string>& arguments, std::string& errors)
+int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors)
 {
     int err[2];
     if (::pipe2(err, O_CLOEXEC) != 0) return -1;
-    std::vector<std::string> args = {FX5_SIM_PATH};
+    std::vector<std::string> args = {program};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv = Argv(args);
     const pid_t pid = ::fork();
@@ -128,4 +128,12 @@ int RunSimToEnd(const std::vector<std::string>& arguments, std::string& errors)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace testing_support
+std::string DefaultSimPath()
+{
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string path = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
+    return path.substr(0, path.find_last_of('/') + 1) + "fx5-sim";
+}
+
+} // namespace fx5

@@ -1,5 +1,5 @@
-// fx5-sim started as a process on a loopback port it picks, for tests: the
-// port is read from its first line; Stop sends a signal and waits.
+// fx5-sim started as a child process on a loopback port it picks: the port
+// is read from its first line; Stop sends a signal and waits.
 #pragma once
 
 #include <sys/types.h>
@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace fx5 {
 
 class SimProcess {
 public:
-    // Starts FX5_SIM_PATH --port 0 with the extra arguments.
-    explicit SimProcess(const std::vector<std::string>& arguments = {});
+    // Starts `program` --port 0 with the extra arguments.
+    SimProcess(const std::string& program, const std::vector<std::string>& arguments);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -38,8 +38,11 @@ private:
     std::string m_rest;
 };
 
-// Runs the simulator with `arguments` to its end and returns its exit status
-// and what it wrote to standard error.
-int RunSimToEnd(const std::vector<std::string>& arguments, std::string& errors);
+// Runs `program` with `arguments` to its end; its exit status (-1 when a
+// signal ended it) and what it wrote to standard error.
+int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors);
 
-} // namespace testing_support
+// fx5-sim built next to the running program.
+std::string DefaultSimPath();
+
+} // namespace fx5

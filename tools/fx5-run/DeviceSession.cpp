@@ -1,0 +1,216 @@
+#include "tools/fx5-run/DeviceSession.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "tools/common/StatusText.h"
+#include "tools/fx5-config/Compiler.h"
+#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/ProjectJson.h"
+
+namespace fx5run {
+
+namespace {
+
+DATATYPE HostType(const std::string& name)
+{
+    return name == "text" ? DATATYPE_STRING : name == "double" ? DATATYPE_DOUBLE : DATATYPE_INT;
+}
+
+// The blob and the channels of a project file or of a compiled blob.
+bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std::vector<ChannelState>& channels, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return error = path + ": cannot be read", false;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fx5cfg::Diagnostics diagnostics;
+    fx5cfg::Project project;
+    const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
+    if (json) {
+        fx5cfg::Compiled compiled;
+        if (fx5cfg::ParseProject(bytes, project, diagnostics)) fx5cfg::Compile(project, compiled, diagnostics);
+        if (diagnostics.empty()) {
+            blob = compiled.blob;
+            for (fx5cfg::Channel& c : project.channels)
+                if (c.hostType.empty()) c.hostType = fx5cfg::DefaultHostType(compiled.leaves.at(c.tag).scalar);
+        }
+    } else {
+        blob.assign(bytes.begin(), bytes.end());
+        fx5cfg::Inspection inspection;
+        if (fx5cfg::Inspect(blob, inspection, diagnostics)) project = inspection.project;
+    }
+    if (!diagnostics.empty()) {
+        error = path + ": " + diagnostics.front().where + (diagnostics.front().where.empty() ? "" : ": ") + diagnostics.front().message +
+                (diagnostics.size() > 1 ? " (and " + std::to_string(diagnostics.size() - 1) + " more; fx5-config check lists them)" : "");
+        return false;
+    }
+    for (const fx5cfg::Channel& c : project.channels) {
+        ChannelState state;
+        state.tag = c.tag;
+        state.type = HostType(c.hostType);
+        channels.push_back(state);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string DeviceSession::Meaning(int status) { return fx5::StatusMeaning(status); }
+
+DeviceSession::DeviceSession(SessionOptions options, const fx5::DriverLibrary& library, Variables& variables, EventSink sink)
+    : m_options(std::move(options)), m_library(library), m_variables(variables), m_sink(std::move(sink))
+{
+}
+
+DeviceSession::~DeviceSession()
+{
+    // The device goes before the channel and the store it points to.
+    if (m_device) m_device->CleanupDevice();
+    m_device.reset();
+}
+
+void DeviceSession::Tell(const std::string& text, int status)
+{
+    Event event;
+    event.kind = Event::Message;
+    event.device = m_options.name;
+    event.text = text;
+    event.status = status;
+    m_sink(event);
+}
+
+bool DeviceSession::Open(std::string& error)
+{
+    std::vector<ChannelState> channels;
+    if (!LoadProject(m_options.project, m_blob, channels, error)) return false;
+    m_store = std::make_unique<ValueStore>(std::move(channels), m_variables, [this](int channel, const ChannelState& state) {
+        {
+            std::lock_guard<std::mutex> hold(m_statsLock);
+            ++m_stats.values;
+        }
+        Event event;
+    event.kind = Event::Value;
+    event.device = m_options.name;
+        event.channel = channel;
+        event.state = state;
+        m_sink(event);
+        std::lock_guard<std::mutex> hold(m_pendingLock);
+        auto pending = m_readBack.find(channel);
+        if (pending != m_readBack.end() && state.updated > pending->second) {
+            Tell("read back " + state.tag + " = " + ValueText(state.value));
+            m_readBack.erase(pending);
+        }
+    });
+    m_channel = std::make_unique<fx5::TcpChannel>(m_options.host, m_options.port);
+    m_channel->OnEvent([this](const std::string& text) { Tell(text); });
+    m_device = m_library.Create(m_options.name, m_store.get());
+    if (!m_device) return error = "the driver made no device-control object", false;
+    if (m_device->UpdataCommunication(m_channel.get()) != 0) return error = "the driver refused the communication channel", false;
+    const int init = m_device->InitDevice(m_blob.data(), static_cast<int>(m_blob.size()));
+    if (init != 0) return error = m_options.project + ": the driver refused the configuration: " + Meaning(init), false;
+    m_flags.assign(m_store->Count(), 1);
+    if (m_flags.empty()) return error = m_options.project + ": the project has no channels", false;
+    const int planned = m_device->ChannelRefChange(m_flags.data(), static_cast<int>(m_flags.size()));
+    if (planned != 0) return error = m_options.project + ": channels in use refused: " + Meaning(planned), false;
+    return true;
+}
+
+void DeviceSession::Run(const std::atomic<bool>& stop)
+{
+    const auto start = Clock::now();
+    const auto interval = std::chrono::milliseconds(m_options.intervalMs);
+    auto next = start;
+    bool refreshed = false;
+    for (uint64_t cycle = 0; !stop; ++cycle) {
+        if (m_options.cycles && cycle >= m_options.cycles) break;
+        if (m_options.durationS > 0 && std::chrono::duration<double>(Clock::now() - start).count() >= m_options.durationS) break;
+        const auto before = Clock::now();
+        const int status = m_device->CollectDevData(m_flags.data(), static_cast<int>(m_flags.size()));
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
+        {
+            std::lock_guard<std::mutex> hold(m_statsLock);
+            ++m_stats.cycles;
+            m_stats.cycleMs.push_back(ms);
+            m_stats.lastStatus = status;
+            if (status != 0) ++m_stats.failures[status];
+            m_stats.reconnects = m_channel->Reconnects();
+            m_stats.elapsedS = std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        if (status != 0) {
+            Event event;
+    event.kind = Event::Failure;
+    event.device = m_options.name;
+            event.status = status;
+            m_sink(event);
+        }
+        // The first full refresh: every channel has a value, or as many calls
+        // as there are channels went by.
+        if (!refreshed) {
+            const auto states = m_store->Snapshot();
+            const bool all = std::all_of(states.begin(), states.end(), [](const ChannelState& s) { return s.has; });
+            if (all || cycle + 1 >= states.size()) {
+                refreshed = true;
+                AfterFirstRefresh();
+            }
+        }
+        if (m_options.intervalMs > 0) {
+            next += interval;
+            const auto now = Clock::now();
+            if (next < now) next = now;
+            while (!stop && Clock::now() < next) std::this_thread::sleep_for(std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
+        }
+    }
+    std::lock_guard<std::mutex> hold(m_statsLock);
+    m_stats.elapsedS = std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void DeviceSession::AfterFirstRefresh()
+{
+    for (const auto& [tag, value] : m_options.writes) Write(tag, value);
+    for (const std::string& text : m_options.ioctls) Control(text);
+}
+
+void DeviceSession::Write(const std::string& tag, const std::string& text)
+{
+    const auto states = m_store->Snapshot();
+    const auto it = std::find_if(states.begin(), states.end(), [&](const ChannelState& s) { return s.tag == tag; });
+    if (it == states.end()) {
+        Tell("write " + tag + "=" + text + ": " + tag + " is not a channel of the project", -1);
+        return;
+    }
+    const int channel = static_cast<int>(it - states.begin());
+    int i = std::atoi(text.c_str());
+    double d = std::atof(text.c_str());
+    std::string s = text;
+    void* value = it->type == DATATYPE_INT ? static_cast<void*>(&i) : it->type == DATATYPE_DOUBLE ? static_cast<void*>(&d) : static_cast<void*>(&s[0]);
+    {
+        std::lock_guard<std::mutex> hold(m_pendingLock);
+        m_readBack[channel] = Clock::now();
+    }
+    const int status = m_device->WriteChannel(channel, it->type, value);
+    Tell("write " + tag + "=" + text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")", status);
+}
+
+void DeviceSession::Control(const std::string& text)
+{
+    const auto before = m_variables.Snapshot();
+    const int status = m_device->DevIOCtrl(text.c_str());
+    std::string changed;
+    for (const auto& [name, value] : m_variables.Snapshot()) {
+        auto old = before.find(name);
+        if (old == before.end() || old->second != value) changed += " " + name + "=" + ValueText(value);
+    }
+    Tell("ioctl " + text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")" +
+             (changed.empty() ? "; no host variable changed" : ";" + changed),
+         status);
+}
+
+SessionStats DeviceSession::Stats() const
+{
+    std::lock_guard<std::mutex> hold(m_statsLock);
+    return m_stats;
+}
+
+} // namespace fx5run

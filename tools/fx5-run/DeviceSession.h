@@ -1,0 +1,89 @@
+// One device as a panel runs it: the project's blob and channels, the
+// driver's device-control object over a TCP channel, and the collection
+// loop with its writes and control strings, counted as it goes.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/common/DriverLibrary.h"
+#include "tools/common/TcpChannel.h"
+#include "tools/fx5-run/ValueStore.h"
+
+namespace fx5run {
+
+struct SessionOptions {
+    std::string name = "PLC1";
+    std::string host = "127.0.0.1";
+    uint16_t port = 5000;
+    std::string project;                     // PROJECT.json or DEVICE.bin
+    unsigned intervalMs = 100;
+    uint64_t cycles = 0;                     // 0: no limit
+    double durationS = 0;                    // 0: no limit
+    std::vector<std::pair<std::string, std::string>> writes;  // tag, value
+    std::vector<std::string> ioctls;
+};
+
+// What happened, for the output.
+struct Event {
+    enum Kind { Value, Failure, Message } kind = Message;
+    std::string device;
+    int channel = -1;
+    ChannelState state;   // Value
+    int status = 0;       // Failure, and writes and commands
+    std::string text;     // Message
+};
+using EventSink = std::function<void(const Event&)>;
+
+struct SessionStats {
+    uint64_t cycles = 0;      // collection calls
+    uint64_t values = 0;      // values delivered
+    std::map<int, uint64_t> failures;  // by status
+    std::vector<double> cycleMs;
+    uint64_t reconnects = 0;
+    int lastStatus = 0;
+    double elapsedS = 0;
+};
+
+class DeviceSession {
+public:
+    DeviceSession(SessionOptions options, const fx5::DriverLibrary& library, Variables& variables, EventSink sink);
+    ~DeviceSession();
+    // Loads the project, makes the device, connects and plans; false with a message.
+    bool Open(std::string& error);
+    void Run(const std::atomic<bool>& stop);
+
+    const SessionOptions& Options() const { return m_options; }
+    SessionStats Stats() const;
+    std::vector<ChannelState> Channels() const { return m_store ? m_store->Snapshot() : std::vector<ChannelState>(); }
+    // The statuses a failed collection showed, named.
+    static std::string Meaning(int status);
+
+private:
+    void AfterFirstRefresh();
+    void Write(const std::string& tag, const std::string& text);
+    void Control(const std::string& text);
+    void Tell(const std::string& text, int status = 0);
+
+    SessionOptions m_options;
+    const fx5::DriverLibrary& m_library;
+    Variables& m_variables;
+    EventSink m_sink;
+    std::vector<unsigned char> m_blob;
+    std::unique_ptr<ValueStore> m_store;
+    std::unique_ptr<fx5::TcpChannel> m_channel;
+    fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
+    std::vector<int> m_flags;
+    mutable std::mutex m_statsLock;
+    SessionStats m_stats;
+    // Writes waiting for their read-back: channel and when written.
+    std::mutex m_pendingLock;
+    std::map<int, Clock::time_point> m_readBack;
+};
+
+} // namespace fx5run

@@ -1,0 +1,40 @@
+// What fx5-run shows: in a terminal a live table redrawn in place with a
+// status line; otherwise one record per delivered value and per failed
+// collection (JSON lines or CSV); and a summary at the end.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/fx5-run/DeviceSession.h"
+
+namespace fx5run {
+
+enum class Format { Table, JsonLines, Csv };
+
+class Reporter {
+public:
+    Reporter(Format format, std::FILE* out) : m_format(format), m_out(out) {}
+    void Begin();
+    // Called from the device threads.
+    void OnEvent(const Event& event);
+    // The live table, from the main thread.
+    void Redraw(const std::vector<std::unique_ptr<DeviceSession>>& sessions);
+    void Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessions);
+
+private:
+    Format m_format;
+    std::FILE* m_out;
+    std::mutex m_lock;
+    std::vector<std::string> m_messages;  // the table's recent messages
+};
+
+// Quantile q (0 … 1) of the values, which are sorted in place.
+double Quantile(std::vector<double>& values, double q);
+std::string JsonString(const std::string& text);
+std::string UtcNow();
+
+} // namespace fx5run

@@ -1,0 +1,163 @@
+#include "tools/fx5-run/ValueStore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <type_traits>
+
+namespace fx5run {
+
+std::string ValueText(const Value& value)
+{
+    if (const int* i = std::get_if<int>(&value)) return std::to_string(*i);
+    if (const double* d = std::get_if<double>(&value)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.6g", *d);
+        return text;
+    }
+    return std::get<std::string>(value);
+}
+
+const char* TypeName(DATATYPE type)
+{
+    switch (type) {
+    case DATATYPE_INT: return "integer";
+    case DATATYPE_DOUBLE: return "double";
+    case DATATYPE_STRING: return "text";
+    default: return "none";
+    }
+}
+
+namespace {
+// A value as the type the host asks for.
+template <class T>
+void FromValue(const Value& value, T& out)
+{
+    if constexpr (std::is_same_v<T, std::string>) out = ValueText(value);
+    else if (const std::string* s = std::get_if<std::string>(&value)) out = static_cast<T>(std::atof(s->c_str()));
+    else out = std::holds_alternative<int>(value) ? static_cast<T>(std::get<int>(value)) : static_cast<T>(std::get<double>(value));
+}
+
+DATATYPE TypeOf(const Value& value)
+{
+    return std::holds_alternative<int>(value) ? DATATYPE_INT : std::holds_alternative<double>(value) ? DATATYPE_DOUBLE : DATATYPE_STRING;
+}
+} // namespace
+
+bool Variables::Type(const std::string& name, DATATYPE& type) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto it = m_values.find(name);
+    if (it == m_values.end()) return false;
+    type = TypeOf(it->second);
+    return true;
+}
+
+bool Variables::Get(const std::string& name, Value& value) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto it = m_values.find(name);
+    if (it == m_values.end()) return false;
+    value = it->second;
+    return true;
+}
+
+bool Variables::Set(const std::string& name, const Value& value)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto it = m_values.find(name);
+    if (it == m_values.end()) return false;
+    // A variable keeps its type: the value is converted to it.
+    if (std::holds_alternative<std::string>(it->second)) it->second = ValueText(value);
+    else if (std::holds_alternative<int>(it->second)) it->second = std::holds_alternative<std::string>(value) ? std::atoi(std::get<std::string>(value).c_str())
+                                                                   : std::holds_alternative<int>(value) ? std::get<int>(value) : static_cast<int>(std::get<double>(value));
+    else it->second = std::holds_alternative<std::string>(value) ? std::atof(std::get<std::string>(value).c_str())
+                      : std::holds_alternative<int>(value) ? std::get<int>(value) : std::get<double>(value);
+    return true;
+}
+
+void Variables::Declare(const std::string& name, const Value& value)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_values[name] = value;
+}
+
+std::map<std::string, Value> Variables::Snapshot() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_values;
+}
+
+ValueStore::ValueStore(std::vector<ChannelState> channels, Variables& variables, OnValue onValue)
+    : m_channels(std::move(channels)), m_variables(variables), m_onValue(std::move(onValue))
+{
+}
+
+int ValueStore::GetValueTypeByName(const char* name, DATATYPE& type) { return name && m_variables.Type(name, type) ? 0 : -1; }
+
+template <class T>
+int ValueStore::ReadVariable(const char* name, T& out)
+{
+    Value value;
+    if (!name || !m_variables.Get(name, value)) return -1;
+    FromValue(value, out);
+    return 0;
+}
+
+int ValueStore::GetValueByName(const char* name, int& value) { return ReadVariable(name, value); }
+int ValueStore::GetValueByName(const char* name, double& value) { return ReadVariable(name, value); }
+int ValueStore::GetValueByName(const char* name, std::string& value) { return ReadVariable(name, value); }
+int ValueStore::SetValueByName(const char* name, int value) { return name && m_variables.Set(name, value) ? 0 : -1; }
+int ValueStore::SetValueByName(const char* name, double value) { return name && m_variables.Set(name, value) ? 0 : -1; }
+int ValueStore::SetValueByName(const char* name, std::string& value) { return name && m_variables.Set(name, value) ? 0 : -1; }
+
+int ValueStore::GetValueTypeByChannel(int channel, DATATYPE& type)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
+    type = m_channels[static_cast<size_t>(channel)].type;
+    return 0;
+}
+
+template <class T>
+static int ReadChannel(const std::vector<ChannelState>& channels, std::mutex& lock, int channel, T& out)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    if (channel < 0 || static_cast<size_t>(channel) >= channels.size() || !channels[static_cast<size_t>(channel)].has) return -1;
+    FromValue(channels[static_cast<size_t>(channel)].value, out);
+    return 0;
+}
+
+int ValueStore::GetValueByChannel(int channel, int& value) { return ReadChannel(m_channels, m_lock, channel, value); }
+int ValueStore::GetValueByChannel(int channel, double& value) { return ReadChannel(m_channels, m_lock, channel, value); }
+int ValueStore::GetValueByChannel(int channel, std::string& value) { return ReadChannel(m_channels, m_lock, channel, value); }
+
+int ValueStore::GetValueIDByChannel(int channel, int& id)
+{
+    id = channel;
+    return channel >= 0 && static_cast<size_t>(channel) < m_channels.size() ? 0 : -1;
+}
+
+int ValueStore::Deliver(int channel, const Value& value)
+{
+    ChannelState copy;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
+        ChannelState& state = m_channels[static_cast<size_t>(channel)];
+        state.value = value;
+        state.has = true;
+        state.updated = Clock::now();
+        ++state.reads;
+        copy = state;
+    }
+    if (m_onValue) m_onValue(channel, copy);
+    return 0;
+}
+
+std::vector<ChannelState> ValueStore::Snapshot() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_channels;
+}
+
+} // namespace fx5run

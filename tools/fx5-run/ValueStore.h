@@ -1,0 +1,82 @@
+// The host's value store as fx5-run keeps it: typed channels (integer,
+// double, text, as the project gives them) with the last value, its age and
+// how often it came, and host variables by name shared by every device.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/IDevRtdbCtrl.h"
+
+namespace fx5run {
+
+using Clock = std::chrono::steady_clock;
+using Value = std::variant<int, double, std::string>;
+std::string ValueText(const Value& value);
+const char* TypeName(DATATYPE type);
+
+// Host variables by name, for control strings; thread-safe.
+class Variables {
+public:
+    bool Type(const std::string& name, DATATYPE& type) const;
+    bool Get(const std::string& name, Value& value) const;
+    bool Set(const std::string& name, const Value& value);  // false for an unknown name
+    void Declare(const std::string& name, const Value& value);
+    std::map<std::string, Value> Snapshot() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::map<std::string, Value> m_values;
+};
+
+struct ChannelState {
+    std::string tag;
+    DATATYPE type = DATATYPE_INT;
+    bool has = false;
+    Value value;
+    Clock::time_point updated{};
+    uint64_t reads = 0;
+};
+
+class ValueStore : public IDevRtdbCtrl {
+public:
+    // Told of every value delivered: channel index and its state after it.
+    using OnValue = std::function<void(int channel, const ChannelState& state)>;
+    ValueStore(std::vector<ChannelState> channels, Variables& variables, OnValue onValue);
+
+    int GetValueTypeByName(const char* name, DATATYPE& type) override;
+    int GetValueByName(const char* name, int& value) override;
+    int GetValueByName(const char* name, double& value) override;
+    int GetValueByName(const char* name, std::string& value) override;
+    int SetValueByName(const char* name, int value) override;
+    int SetValueByName(const char* name, double value) override;
+    int SetValueByName(const char* name, std::string& value) override;
+    int GetValueTypeByChannel(int channel, DATATYPE& type) override;
+    int GetValueByChannel(int channel, int& value) override;
+    int GetValueByChannel(int channel, double& value) override;
+    int GetValueByChannel(int channel, std::string& value) override;
+    int SetValueByChannel(int channel, int value) override { return Deliver(channel, value); }
+    int SetValueByChannel(int channel, double value) override { return Deliver(channel, value); }
+    int SetValueByChannel(int channel, std::string& value) override { return Deliver(channel, value); }
+    int GetValueIDByChannel(int channel, int& id) override;
+
+    std::vector<ChannelState> Snapshot() const;
+    size_t Count() const { return m_channels.size(); }
+
+private:
+    int Deliver(int channel, const Value& value);
+    template <class T>
+    int ReadVariable(const char* name, T& out);
+
+    mutable std::mutex m_lock;
+    std::vector<ChannelState> m_channels;
+    Variables& m_variables;
+    OnValue m_onValue;
+};
+
+} // namespace fx5run

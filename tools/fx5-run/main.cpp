@@ -1,0 +1,179 @@
+// fx5-run: the driver hosted as a panel hosts it, on a real socket, with
+// values a person can watch and a script can read.
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "tools/common/SimProcess.h"
+#include "tools/fx5-run/DeviceSession.h"
+#include "tools/fx5-run/Reporter.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+// How often the live table is drawn.
+constexpr auto kRedraw = std::chrono::milliseconds(250);
+
+std::atomic<bool> g_stop{false};
+void OnSignal(int) { g_stop = true; }
+
+bool SplitAt(const std::string& text, char at, std::string& left, std::string& right)
+{
+    const size_t pos = text.find(at);
+    if (pos == std::string::npos) return false;
+    left = text.substr(0, pos);
+    right = text.substr(pos + 1);
+    return true;
+}
+
+// NAME=VALUE, or NAME:integer|double|text=VALUE; the type follows the value otherwise.
+bool DeclareVariable(const std::string& spec, fx5run::Variables& variables)
+{
+    std::string name, value, type;
+    if (!SplitAt(spec, '=', name, value) || name.empty()) return false;
+    if (SplitAt(std::string(name), ':', name, type)) {
+        if (type == "integer") variables.Declare(name, std::atoi(value.c_str()));
+        else if (type == "double") variables.Declare(name, std::atof(value.c_str()));
+        else if (type == "text") variables.Declare(name, value);
+        else return false;
+        return true;
+    }
+    char* end = nullptr;
+    const long i = std::strtol(value.c_str(), &end, 10);
+    if (!value.empty() && *end == '\0') variables.Declare(name, static_cast<int>(i));
+    else if (std::strtod(value.c_str(), &end), !value.empty() && *end == '\0') variables.Declare(name, std::atof(value.c_str()));
+    else variables.Declare(name, value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"fx5-run: loads the FX5U tag driver as an operator panel does and runs a project against a controller.\n"
+                 "Without --host it starts 'fx5-sim --animate' on a free loopback port and stops it at the end.\n"
+                 "Exit status: 0 ran, 1 could not start (project, driver, connection), 2 bad usage."};
+    fx5run::SessionOptions single;
+    std::string driver = fx5::DefaultDriverPath(), sim = fx5::DefaultSimPath(), format;
+    std::vector<std::string> devices, writes, variables;
+    bool hostGiven = false;
+    int port = 5000;
+    app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin")->check(CLI::ExistingFile);
+    app.add_option("--host", single.host, "Controller address (IPv4 or name)")->each([&](const std::string&) { hostGiven = true; });
+    app.add_option("--port", port, "Controller port")->capture_default_str()->check(CLI::Range(1, 65535));
+    app.add_option("--name", single.name, "Device name given to the driver")->capture_default_str();
+    app.add_option("--device", devices, "NAME=HOST:PORT:PROJECT, repeatable: several devices, one thread each");
+    app.add_option("--driver", driver, "The driver library")->capture_default_str();
+    app.add_option("--sim", sim, "fx5-sim to start when no --host is given")->capture_default_str();
+    app.add_option("--interval", single.intervalMs, "Milliseconds between collection calls (0: as fast as it goes)")->capture_default_str();
+    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device");
+    app.add_option("--duration", single.durationS, "Stop after S seconds");
+    app.add_option("--write", writes, "TAG=VALUE, repeatable: written after the first full refresh, then read back");
+    app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
+    app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
+    app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")->check(CLI::IsMember({"table", "jsonl", "csv"}));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    single.port = static_cast<uint16_t>(port);
+    for (const std::string& w : writes) {
+        std::string tag, value;
+        if (!SplitAt(w, '=', tag, value) || tag.empty()) {
+            std::fprintf(stderr, "--write: '%s' is not TAG=VALUE\n", w.c_str());
+            return kExitUsage;
+        }
+        single.writes.emplace_back(tag, value);
+    }
+    fx5run::Variables shared;
+    for (const std::string& v : variables) {
+        if (!DeclareVariable(v, shared)) {
+            std::fprintf(stderr, "--var: '%s' is not NAME=VALUE or NAME:integer|double|text=VALUE\n", v.c_str());
+            return kExitUsage;
+        }
+    }
+    std::vector<fx5run::SessionOptions> options;
+    for (const std::string& d : devices) {
+        fx5run::SessionOptions o = single;
+        std::string rest, portText;
+        if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) || !SplitAt(std::string(rest), ':', portText, o.project) ||
+            std::atoi(portText.c_str()) <= 0 || std::atoi(portText.c_str()) > 65535) {
+            std::fprintf(stderr, "--device: '%s' is not NAME=HOST:PORT:PROJECT\n", d.c_str());
+            return kExitUsage;
+        }
+        o.port = static_cast<uint16_t>(std::atoi(portText.c_str()));
+        options.push_back(o);
+    }
+    if (options.empty()) {
+        if (single.project.empty()) {
+            std::fprintf(stderr, "give --project PROJECT.json|DEVICE.bin, or --device NAME=HOST:PORT:PROJECT\n");
+            return kExitUsage;
+        }
+        options.push_back(single);
+    }
+
+    signal(SIGINT, OnSignal);
+    signal(SIGTERM, OnSignal);
+    signal(SIGPIPE, SIG_IGN);
+    std::unique_ptr<fx5::SimProcess> simulator;
+    if (devices.empty() && !hostGiven) {
+        simulator = std::make_unique<fx5::SimProcess>(sim, std::vector<std::string>{"--animate"});
+        if (!simulator->Running()) {
+            std::fprintf(stderr, "cannot start the simulator %s\n", sim.c_str());
+            return kExitFailure;
+        }
+        options[0].host = "127.0.0.1";
+        options[0].port = simulator->Port();
+        std::fprintf(stderr, "started fx5-sim --animate on 127.0.0.1:%u\n", options[0].port);
+    }
+
+    const fx5run::Format shown = format == "table" ? fx5run::Format::Table
+                                 : format == "csv" ? fx5run::Format::Csv
+                                 : format == "jsonl" ? fx5run::Format::JsonLines
+                                 : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
+    fx5run::Reporter reporter(shown, stdout);
+    fx5::DriverLibrary library(driver);
+    if (!library.Loaded()) {
+        std::fprintf(stderr, "%s\n", library.Error().c_str());
+        return kExitFailure;
+    }
+    std::vector<std::unique_ptr<fx5run::DeviceSession>> sessions;
+    for (const fx5run::SessionOptions& o : options) {
+        sessions.push_back(std::make_unique<fx5run::DeviceSession>(o, library, shared, [&reporter](const fx5run::Event& e) { reporter.OnEvent(e); }));
+        std::string error;
+        if (!sessions.back()->Open(error)) {
+            std::fprintf(stderr, "%s: %s\n", o.name.c_str(), error.c_str());
+            return kExitFailure;
+        }
+    }
+    reporter.Begin();
+    std::atomic<size_t> running{sessions.size()};
+    std::vector<std::thread> threads;
+    for (auto& session : sessions)
+        threads.emplace_back([&session, &running] {
+            session->Run(g_stop);
+            --running;
+        });
+    while (running > 0) {
+        if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
+        std::this_thread::sleep_for(kRedraw);
+    }
+    for (std::thread& t : threads) t.join();
+    if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
+    reporter.Summary(sessions);
+    sessions.clear();
+    if (simulator) simulator->Stop();
+    return kExitOk;
+}
