@@ -60,6 +60,8 @@ struct FaultCase {
     int status;  // what every collection reports
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
 class SimFaults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(SimFaults, TheHostSeesTheStatusOfTheFaultAndNoValueFromAFailedRead)

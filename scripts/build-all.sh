@@ -2,6 +2,6 @@
 # Builds the driver, the tools, the tests and the benchmarks (release).
 set -e
 cd "$(dirname "$0")/.."
-sh tools/install-deps.sh
+sh scripts/install-deps.sh
 cmake --preset release
 cmake --build --preset release

@@ -1,0 +1,207 @@
+// fx5-run end to end over loopback TCP: the runner, the driver .so and
+// fx5-sim as separate processes; values in the JSON lines, writes in the
+// simulator's memory, every fault seen and recovered from without a
+// restart, late answers never on another channel, several devices.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "support/SlmpClient.h"
+#include "tools/common/SimProcess.h"
+
+using namespace testing_support;
+using Json = nlohmann::json;
+
+namespace {
+
+// Tags a (D0) and b (D100): far enough apart to be read in two requests.
+std::string Project()
+{
+    const std::string path = ::testing::TempDir() + "fx5run-project.json";
+    std::ofstream(path) << R"({"tags": [{"name": "a", "type": "int16", "device": "D0"}, {"name": "b", "type": "int16", "device": "D100"}],
+                             "channels": [{"tag": "a"}, {"tag": "b"}]})";
+    return path;
+}
+
+std::string Seed()
+{
+    const std::string path = ::testing::TempDir() + "fx5run-seed.json";
+    std::ofstream(path) << R"({"D0": 111, "D100": 222})";
+    return path;
+}
+
+class Runner : public fx5::ChildProcess {
+public:
+    explicit Runner(std::vector<std::string> arguments) : ChildProcess(FX5_RUN_PATH, Arguments(std::move(arguments))) {}
+    // The next JSON record, or null when none came within timeoutMs.
+    Json Next(int timeoutMs = 3000)
+    {
+        std::string line;
+        while (ReadLine(line, timeoutMs)) {
+            Json record = Json::parse(line, nullptr, false);
+            if (!record.is_discarded()) return record;
+        }
+        return nullptr;
+    }
+    // Reads records until `match` holds for one; that record, or null.
+    template <class Match>
+    Json Until(Match match, int timeoutMs = 5000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            Json record = Next(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()) + 1);
+            if (record.is_null()) return nullptr;
+            if (match(record)) return record;
+        }
+        return nullptr;
+    }
+
+private:
+    static std::vector<std::string> Arguments(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.end(), {"--format", "jsonl", "--driver", ZOLT_DRIVER_PATH, "--sim", FX5_SIM_PATH});
+        return arguments;
+    }
+};
+
+bool IsValue(const Json& r, const std::string& tag, int value) { return r.contains("tag") && r["tag"] == tag && r["value"] == value; }
+
+TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed()});
+    ASSERT_TRUE(sim.Running());
+    Runner run({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--cycles", "8", "--interval", "0",
+                "--write", "b=333"});
+    std::vector<Json> records;
+    for (Json r = run.Next(); !r.is_null(); r = run.Next()) records.push_back(r);
+    EXPECT_EQ(run.Wait(10).status, 0);
+    auto has = [&](auto match) { return std::any_of(records.begin(), records.end(), match); };
+    EXPECT_TRUE(has([](const Json& r) { return IsValue(r, "a", 111); }));
+    EXPECT_TRUE(has([](const Json& r) { return IsValue(r, "b", 222); }));
+    EXPECT_TRUE(has([](const Json& r) { return IsValue(r, "b", 333); }));
+    EXPECT_TRUE(has([](const Json& r) { return r.contains("message") && r["message"] == "read back b = 333"; }));
+    for (const Json& r : records) {
+        if (!r.contains("tag")) continue;
+        EXPECT_TRUE(r.contains("time") && r.contains("device") && r.contains("channel") && r.contains("status")) << r.dump();
+        EXPECT_TRUE(r["value"] == (r["tag"] == "a" ? 111 : 222) || r["value"] == 333) << r.dump();
+    }
+    ASSERT_TRUE(records.back().contains("summary"));
+    EXPECT_EQ(records.back()["summary"]["cycles"], 8);
+    SlmpClient client(sim.Port());
+    EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
+}
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> switches;
+    int status;  // the status that must show; 0: values still flow
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
+class FxRunFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FxRunFaults, TheStatusShowsAndValuesFlowAgainWhenTheControllerIsBack)
+{
+    std::vector<std::string> switches = GetParam().switches;
+    switches.insert(switches.end(), {"--memory", Seed()});
+    auto sim = std::make_unique<fx5::SimProcess>(FX5_SIM_PATH, switches);
+    ASSERT_TRUE(sim->Running());
+    const std::string port = std::to_string(sim->Port());
+    Runner run({"--host", "127.0.0.1", "--port", port, "--project", Project(), "--duration", "8", "--interval", "20"});
+    if (GetParam().status != 0) {
+        const Json failure = run.Until([](const Json& r) { return r.contains("status") && !r.contains("tag") && !r.contains("message") && r["status"] != 0; });
+        ASSERT_FALSE(failure.is_null());
+        EXPECT_EQ(failure["status"], GetParam().status);
+        EXPECT_FALSE(failure["meaning"].get<std::string>().empty());
+    } else {
+        EXPECT_FALSE(run.Until([](const Json& r) { return IsValue(r, "b", 222); }).is_null());
+    }
+    // The controller is replaced by a sound one on the same port.
+    sim->Stop(9);
+    sim = std::make_unique<fx5::SimProcess>(FX5_SIM_PATH, std::vector<std::string>{"--port", port, "--memory", Seed()});
+    ASSERT_TRUE(sim->Running());
+    EXPECT_FALSE(run.Until([](const Json& r) { return IsValue(r, "a", 111); }, 8000).is_null()) << "values flow again";
+    EXPECT_FALSE(run.Until([](const Json& r) { return IsValue(r, "b", 222); }, 8000).is_null());
+    run.Stop(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, FxRunFaults,
+    ::testing::Values(FaultCase{"silence", {"--silent-every", "1"}, 2}, FaultCase{"endCode", {"--end-code", "C056"}, 100 + 0xC056},
+                      FaultCase{"wrongRouting", {"--wrong-routing"}, 3}, FaultCase{"closeAfter", {"--close-after", "1"}, 0},
+                      FaultCase{"split", {"--split"}, 0}, FaultCase{"delay", {"--delay", "50"}, 0}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST(FxRun, LateAnswersNeverReachAnotherChannel)
+{
+    // Answers take about as long as the driver waits: some arrive just
+    // late. Each channel may only ever show its own device's value.
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed(), "--delay", "200"});
+    ASSERT_TRUE(sim.Running());
+    Runner run({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--duration", "3", "--interval", "0"});
+    int values = 0;
+    for (Json r = run.Next(); !r.is_null(); r = run.Next()) {
+        if (!r.contains("tag")) continue;
+        ++values;
+        EXPECT_EQ(r["value"], r["tag"] == "a" ? 111 : 222) << r.dump();
+    }
+    EXPECT_EQ(run.Wait(10).status, 0);
+    std::cout << "[          ] " << values << " values delivered at 200 ms answers\n";
+}
+
+TEST(FxRunMultiDevice, TwoAndEightDevicesAllDeliver)
+{
+    std::vector<std::unique_ptr<fx5::SimProcess>> sims;
+    for (int i = 0; i < 3; ++i) {
+        sims.push_back(std::make_unique<fx5::SimProcess>(FX5_SIM_PATH, std::vector<std::string>{"--memory", Seed()}));
+        ASSERT_TRUE(sims.back()->Running());
+    }
+    for (int devices : {2, 8}) {
+        std::vector<std::string> arguments = {"--cycles", "10", "--interval", "0"};
+        for (int d = 0; d < devices; ++d) {
+            const fx5::SimProcess& sim = *sims[static_cast<size_t>(d % (devices == 2 ? 1 : 3))];
+            arguments.insert(arguments.end(), {"--device", "PLC" + std::to_string(d) + "=127.0.0.1:" + std::to_string(sim.Port()) + ":" + Project()});
+        }
+        Runner run(arguments);
+        std::map<std::string, int> delivered, summaries;
+        for (Json r = run.Next(); !r.is_null(); r = run.Next()) {
+            if (r.contains("tag")) {
+                EXPECT_EQ(r["value"], r["tag"] == "a" ? 111 : 222) << r.dump();
+                ++delivered[r["device"].get<std::string>()];
+            }
+            if (r.contains("summary")) ++summaries[r["summary"]["device"].get<std::string>()];
+        }
+        EXPECT_EQ(run.Wait(20).status, 0);
+        EXPECT_EQ(delivered.size(), static_cast<size_t>(devices));
+        EXPECT_EQ(summaries.size(), static_cast<size_t>(devices));
+        for (const auto& [device, count] : delivered) EXPECT_GE(count, 10) << device;
+    }
+}
+
+TEST(FxRun, MistakesExitWithAStatusAndAMessage)
+{
+    const std::string bad = ::testing::TempDir() + "fx5run-bad.json";
+    std::ofstream(bad) << R"({"tags": [{"name": "a", "type": "int16", "device": "Q1"}], "channels": [{"tag": "a"}]})";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, 2, "--project"},
+        {{"--project", Project(), "--write", "nonsense"}, 2, "TAG=VALUE"},
+        {{"--project", Project(), "--device", "x"}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
+        {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
+    };
+    for (const Case& c : cases) {
+        std::string errors;
+        EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, c.args, errors), c.status) << errors;
+        EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+    }
+}
+
+} // namespace
