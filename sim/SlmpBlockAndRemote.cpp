@@ -9,12 +9,6 @@ namespace sim {
 
 namespace {
 
-struct Block {
-    DeviceRef ref;
-    uint32_t words;
-    const uint8_t* data;  // block write: the block's words
-};
-
 // Parses the block list: word blocks first, then bit-device blocks, each a
 // device reference and a word count, followed by the words in a write.
 bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks,
@@ -68,18 +62,27 @@ bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, b
 
 } // namespace
 
+bool SlmpHandler::Blocks(const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks, uint16_t& endCode) const
+{
+    size_t wordBlocks = 0;
+    if (!ParseBlocks(m_memory, data, size, withData, blocks, wordBlocks, endCode)) return false;
+    // Every block is checked before any is read or written, as a controller
+    // rejects the whole request.
+    for (const Block& block : blocks) {
+        if (!WordsInRange(block.ref.area, block.ref.number, block.words)) {
+            endCode = endcode::kDeviceOutOfRange;
+            return false;
+        }
+    }
+    return true;
+}
+
 SlmpHandler::Reply SlmpHandler::BlockRead(const uint8_t* data, size_t size)
 {
     Reply reply;
     std::vector<Block> blocks;
-    size_t wordBlocks = 0;
-    if (!ParseBlocks(m_memory, data, size, false, blocks, wordBlocks, reply.endCode)) return reply;
+    if (!Blocks(data, size, false, blocks, reply.endCode)) return reply;
     for (const Block& block : blocks) {
-        if (!WordsInRange(block.ref.area, block.ref.number, block.words)) {
-            reply.endCode = endcode::kDeviceOutOfRange;
-            reply.data.clear();
-            return reply;
-        }
         const uint32_t step = m_memory.Area(block.ref.area).unit == DeviceUnit::Bit ? 16 : 1;
         for (uint32_t i = 0; i < block.words; ++i) Put16(reply.data, ReadWordAt(block.ref.area, block.ref.number + step * i));
     }
@@ -90,16 +93,7 @@ SlmpHandler::Reply SlmpHandler::BlockWrite(const uint8_t* data, size_t size)
 {
     Reply reply;
     std::vector<Block> blocks;
-    size_t wordBlocks = 0;
-    if (!ParseBlocks(m_memory, data, size, true, blocks, wordBlocks, reply.endCode)) return reply;
-    // Every block is checked before any is written, as a controller rejects
-    // the whole request.
-    for (const Block& block : blocks) {
-        if (!WordsInRange(block.ref.area, block.ref.number, block.words)) {
-            reply.endCode = endcode::kDeviceOutOfRange;
-            return reply;
-        }
-    }
+    if (!Blocks(data, size, true, blocks, reply.endCode)) return reply;
     for (const Block& block : blocks) {
         const uint32_t step = m_memory.Area(block.ref.area).unit == DeviceUnit::Bit ? 16 : 1;
         for (uint32_t i = 0; i < block.words; ++i) WriteWordAt(block.ref.area, block.ref.number + step * i, Le16(block.data + 2 * i));

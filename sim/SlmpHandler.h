@@ -54,6 +54,14 @@ struct DeviceRef {
 // A device reference of a request: three-byte number and device code.
 bool ParseDeviceRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode);
 
+// One run of a block read or write: words of a word device, or bit-device
+// points in words.
+struct Block {
+    DeviceRef ref;
+    uint32_t words;
+    const uint8_t* data;  // block write: the block's words
+};
+
 class SlmpHandler {
 public:
     explicit SlmpHandler(DeviceMemory& memory) : m_memory(memory) {}
@@ -86,6 +94,8 @@ private:
     uint16_t ReadWordAt(size_t area, uint32_t number) const;
     // Word-view extent checks shared by the batch and block commands.
     bool WordsInRange(size_t area, uint32_t number, uint32_t count) const;
+    // The blocks of a block request, every one within its area.
+    bool Blocks(const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks, uint16_t& endCode) const;
     bool PointInRange(size_t area, uint32_t number, bool dword) const;
     void WriteWordAt(size_t area, uint32_t number, uint16_t value);
 

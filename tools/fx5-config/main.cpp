@@ -1,11 +1,11 @@
 // fx5-config: the compiler between project files (or the engineering
 // tool's label export) and the driver's configuration blob.
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "tools/common/CommandLine.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/Inspector.h"
 #include "tools/fx5-config/LabelImport.h"
@@ -15,7 +15,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitInput = 1;
-constexpr int kExitUsage = 2;
 
 bool ReadFile(const std::string& path, std::string& bytes)
 {
@@ -81,14 +80,8 @@ int main(int argc, char** argv)
     CLI::App* check = app.add_subcommand("check", "Check PROJECT.json without writing anything");
     check->add_option("project", project, "Project file")->required();
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kExitUsage;
-    }
+    int status = 0;
+    if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
 
     fx5cfg::Diagnostics diagnostics;
     if (compile->parsed() || check->parsed()) {

@@ -71,11 +71,17 @@ DeviceSession::~DeviceSession()
     m_device.reset();
 }
 
-void DeviceSession::Tell(const std::string& text, int status)
+Event DeviceSession::NewEvent(Event::Kind kind) const
 {
     Event event;
-    event.kind = Event::Message;
+    event.kind = kind;
     event.device = m_options.name;
+    return event;
+}
+
+void DeviceSession::Tell(const std::string& text, int status)
+{
+    Event event = NewEvent(Event::Message);
     event.text = text;
     event.status = status;
     m_sink(event);
@@ -90,9 +96,7 @@ bool DeviceSession::Open(std::string& error)
             std::lock_guard<std::mutex> hold(m_statsLock);
             ++m_stats.values;
         }
-        Event event;
-    event.kind = Event::Value;
-    event.device = m_options.name;
+        Event event = NewEvent(Event::Value);
         event.channel = channel;
         event.state = state;
         m_sink(event);
@@ -139,9 +143,7 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
             m_stats.elapsedS = std::chrono::duration<double>(Clock::now() - start).count();
         }
         if (status != 0) {
-            Event event;
-    event.kind = Event::Failure;
-    event.device = m_options.name;
+            Event event = NewEvent(Event::Failure);
             event.status = status;
             m_sink(event);
         }

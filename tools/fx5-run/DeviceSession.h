@@ -69,6 +69,7 @@ private:
     void Write(const std::string& tag, const std::string& text);
     void Control(const std::string& text);
     void Tell(const std::string& text, int status = 0);
+    Event NewEvent(Event::Kind kind) const;
 
     SessionOptions m_options;
     const fx5::DriverLibrary& m_library;

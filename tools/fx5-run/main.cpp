@@ -3,13 +3,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <thread>
 
+#include "tools/common/CommandLine.h"
 #include "tools/common/SimProcess.h"
 #include "tools/fx5-run/DeviceSession.h"
 #include "tools/fx5-run/Reporter.h"
@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 // How often the live table is drawn.
 constexpr auto kRedraw = std::chrono::milliseconds(250);
 
@@ -80,20 +79,14 @@ int main(int argc, char** argv)
     app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
     app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
     app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")->check(CLI::IsMember({"table", "jsonl", "csv"}));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kExitUsage;
-    }
+    int status = 0;
+    if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
     single.port = static_cast<uint16_t>(port);
     for (const std::string& w : writes) {
         std::string tag, value;
         if (!SplitAt(w, '=', tag, value) || tag.empty()) {
             std::fprintf(stderr, "--write: '%s' is not TAG=VALUE\n", w.c_str());
-            return kExitUsage;
+            return fx5::kExitUsage;
         }
         single.writes.emplace_back(tag, value);
     }
@@ -101,7 +94,7 @@ int main(int argc, char** argv)
     for (const std::string& v : variables) {
         if (!DeclareVariable(v, shared)) {
             std::fprintf(stderr, "--var: '%s' is not NAME=VALUE or NAME:integer|double|text=VALUE\n", v.c_str());
-            return kExitUsage;
+            return fx5::kExitUsage;
         }
     }
     std::vector<fx5run::SessionOptions> options;
@@ -111,7 +104,7 @@ int main(int argc, char** argv)
         if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) || !SplitAt(std::string(rest), ':', portText, o.project) ||
             std::atoi(portText.c_str()) <= 0 || std::atoi(portText.c_str()) > 65535) {
             std::fprintf(stderr, "--device: '%s' is not NAME=HOST:PORT:PROJECT\n", d.c_str());
-            return kExitUsage;
+            return fx5::kExitUsage;
         }
         o.port = static_cast<uint16_t>(std::atoi(portText.c_str()));
         options.push_back(o);
@@ -119,7 +112,7 @@ int main(int argc, char** argv)
     if (options.empty()) {
         if (single.project.empty()) {
             std::fprintf(stderr, "give --project PROJECT.json|DEVICE.bin, or --device NAME=HOST:PORT:PROJECT\n");
-            return kExitUsage;
+            return fx5::kExitUsage;
         }
         options.push_back(single);
     }

@@ -2,12 +2,12 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <string>
 
+#include "tools/common/CommandLine.h"
 #include "sim/TcpServer.h"
 #include "tools/fx5-sim/Animator.h"
 #include "tools/fx5-sim/MemoryFile.h"
@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 std::string Now()
 {
@@ -66,20 +65,14 @@ int main(int argc, char** argv)
     app.add_option("--close-after", faults.closeAfter, "Fault: close each connection after N requests");
     app.add_flag("--split", faults.split, "Fault: send each answer in two TCP segments 5 ms apart");
     app.add_flag("--verbose", verbose, "Print one line per request: client, command, device, points, end code, microseconds");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kExitUsage;
-    }
+    int status = 0;
+    if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
     if (!endCodeText.empty()) {
         char* end = nullptr;
         const unsigned long code = std::strtoul(endCodeText.c_str(), &end, 16);
         if (*end != '\0' || code > 0xFFFF) {
             std::fprintf(stderr, "--end-code: '%s' is not a 16-bit hexadecimal end code\n", endCodeText.c_str());
-            return kExitUsage;
+            return fx5::kExitUsage;
         }
         faults.endCode = static_cast<int>(code);
     }

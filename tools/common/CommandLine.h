@@ -1,0 +1,26 @@
+// Command-line parsing shared by the tools: --help prints and ends with 0,
+// a mistake prints CLI11's message and ends with the usage status 2.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace fx5 {
+
+constexpr int kExitUsage = 2;
+
+// True when the program goes on; otherwise `exitStatus` is what it returns.
+inline bool ParseCommandLine(CLI::App& app, int argc, char** argv, int& exitStatus)
+{
+    try {
+        app.parse(argc, argv);
+        return true;
+    } catch (const CLI::CallForHelp& e) {
+        exitStatus = app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        exitStatus = kExitUsage;
+    }
+    return false;
+}
+
+} // namespace fx5
