@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <thread>
 
@@ -239,7 +240,11 @@ TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
         if (round == 0) rssAfterFirst = sim.RssKb();
     }
     const long rssAfterSecond = sim.RssKb();
+#ifndef __SANITIZE_ADDRESS__
+    // (AddressSanitizer keeps freed memory in quarantine: its RSS grows.)
     EXPECT_LT(rssAfterSecond, rssAfterFirst + 2048) << "RSS " << rssAfterFirst << " KiB, then " << rssAfterSecond << " KiB";
+#endif
+    std::cout << "[          ] simulator RSS after 64 clients: " << rssAfterFirst << " KiB, after 64 more: " << rssAfterSecond << " KiB\n";
     EXPECT_EQ(good.ReadWords(code::D, 0, 1), std::vector<uint16_t>{42});
 }
 

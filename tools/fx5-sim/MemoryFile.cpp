@@ -26,7 +26,8 @@ bool SetValue(sim::DeviceMemory& memory, const sim::DeviceAddress& at, const jso
     }
     if (value.is_object()) {
         if (value.size() != 1) return error = "an object holds exactly one of dword, float, string", false;
-        const auto& [kind, inner] = *value.items().begin();
+        const std::string kind = value.begin().key();
+        const json& inner = value.begin().value();
         if (area.unit == sim::DeviceUnit::Bit) return error = "a bit device holds a point, not a " + kind, false;
         if (kind == "dword" && inner.is_number_integer()) {
             memory.SetDword(at.area, at.number, static_cast<uint32_t>(inner.get<long long>()));
