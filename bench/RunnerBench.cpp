@@ -134,3 +134,37 @@ void BM_ValuesDeliveredPerSecond(benchmark::State& state)
 BENCHMARK(BM_ValuesDeliveredPerSecond)->Threads(1)->Threads(8)->UseRealTime()->MinTime(1.0);
 
 } // namespace
+
+namespace {
+
+// A controller that answers every request with end code C051: the driver's
+// collection call, which used to wait out the whole wait time (200 ms) for
+// the longer data answer.
+void BM_CollectAgainstAnEndCode(benchmark::State& state)
+{
+    static sim::DeviceMemory memory;
+    static sim::TcpServer refusing(memory);
+    static const bool started = [] {
+        sim::ServerFaults faults;
+        faults.endCode = 0xC051;
+        refusing.SetFaults(faults);
+        return refusing.Start(0);
+    }();
+    (void)started;
+    testing_support::RecordingStore store;
+    store.DeclareChannels(10, DATATYPE_INT);
+    fx5::TcpChannel channel("127.0.0.1", refusing.Port());
+    auto device = Library().Create("PLC1", &store);
+    const std::vector<unsigned char> blob = Blob();
+    std::vector<int> flags(10, 1);
+    if (!device || device->UpdataCommunication(&channel) != 0 || device->InitDevice(blob.data(), static_cast<int>(blob.size())) != 0 ||
+        device->ChannelRefChange(flags.data(), 10) != 0) {
+        state.SkipWithError("device not ready");
+        return;
+    }
+    for (auto _ : state)
+        if (device->CollectDevData(flags.data(), 10) != 100 + 0xC051) state.SkipWithError("expected end code C051");
+}
+BENCHMARK(BM_CollectAgainstAnEndCode)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+} // namespace

@@ -19,6 +19,9 @@ constexpr int kRoutingLen = 10;
 constexpr int kEndCodePos = 18;
 constexpr int kDataPos = 22;
 constexpr int kResponseHeaderBytes = 11;
+// Bytes up to and including the response data length (subheader, routing,
+// length): the length counts the bytes after it.
+constexpr int kResponseLengthEnd = 9;
 
 // Bytes of the response to a read of `words` words (a double word counts 2).
 inline int ReadResponseBytes(int words) { return kResponseHeaderBytes + 2 * words; }

@@ -21,6 +21,16 @@ int HexDigit(char c)
     return -1;
 }
 
+// An answer whose header states a length it has reached is complete: an
+// error answer is shorter than the data answer the loop waits for, and
+// waiting for the rest would only cost the whole wait time.
+bool AnswerComplete(const CByteArray& bytes)
+{
+    if (bytes.GetSize() < slmp::kResponseLengthEnd) return false;
+    const int stated = bytes[slmp::kResponseLengthEnd - 2] | (bytes[slmp::kResponseLengthEnd - 1] << 8);
+    return bytes.GetSize() >= slmp::kResponseLengthEnd + stated;
+}
+
 unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
 } // namespace
 
@@ -100,7 +110,7 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
         const int base = bytes.GetSize();
         bytes.SetSize(base + take);
         if (take > 0) std::memcpy(bytes.GetData() + base, chunk.GetData(), static_cast<size_t>(take));
-        if (bytes.GetSize() >= expected) break;
+        if (bytes.GetSize() >= expected || AnswerComplete(bytes)) break;
         Zolt_Sleep(kPollPauseMs);
     }
 

@@ -168,6 +168,20 @@ TEST_F(HostContract, AFailedConversionOnAWriteSendsThePartialTextZeroPadded)
     EXPECT_EQ(Hex(comm.requests()[0]), "500000FFFF03001000100001140000C80000A8020041000000");
 }
 
+TEST_F(HostContract, AnErrorAnswerShorterThanTheDataAnswerEndsTheWaitAtOnce)
+{
+    // Five words are answered with 21 bytes; an error answer has 11 (its
+    // header says so) and used to cost the whole wait time, cycle after cycle.
+    Build({MakeRow(REG_D, 0, CHLCODE_WUB), MakeRow(REG_D, 4, CHLCODE_WUB)});
+    Plan();
+    comm.faults().forcedEndCode = 0xC051;
+    const int before = comm.receiveCalls();
+    const uint64_t start = Zolt_GetTickCount();
+    EXPECT_EQ(Collect(), 100 + 0xC051);
+    EXPECT_EQ(comm.receiveCalls() - before, 1) << "one receive pass, no polling to the end of the wait";
+    EXPECT_EQ(Zolt_GetTickCount() - start, 0u) << "no virtual time spent waiting";
+}
+
 TEST_F(HostContract, AReferenceChangeRestartsTheRankCycle)
 {
     Build({MakeRow(REG_D, 0, CHLCODE_WUB), MakeRow(REG_D, 100, CHLCODE_WUB)});

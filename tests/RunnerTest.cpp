@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/SlmpClient.h"
+#include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
 
 using namespace testing_support;
@@ -19,7 +20,7 @@ namespace {
 // Tags a (D0) and b (D100): far enough apart to be read in two requests.
 std::string Project()
 {
-    const std::string path = ::testing::TempDir() + "fx5run-project.json";
+    const std::string path = testing_support::TempPath("fx5run-project.json");
     std::ofstream(path) << R"({"tags": [{"name": "a", "type": "int16", "device": "D0"}, {"name": "b", "type": "int16", "device": "D100"}],
                              "channels": [{"tag": "a"}, {"tag": "b"}]})";
     return path;
@@ -27,7 +28,7 @@ std::string Project()
 
 std::string Seed()
 {
-    const std::string path = ::testing::TempDir() + "fx5run-seed.json";
+    const std::string path = testing_support::TempPath("fx5run-seed.json");
     std::ofstream(path) << R"({"D0": 111, "D100": 222})";
     return path;
 }
@@ -183,7 +184,7 @@ TEST(FxRunMultiDevice, TwoAndEightDevicesAllDeliver)
 
 TEST(FxRun, MistakesExitWithAStatusAndAMessage)
 {
-    const std::string bad = ::testing::TempDir() + "fx5run-bad.json";
+    const std::string bad = testing_support::TempPath("fx5run-bad.json");
     std::ofstream(bad) << R"({"tags": [{"name": "a", "type": "int16", "device": "Q1"}], "channels": [{"tag": "a"}]})";
     struct Case {
         std::vector<std::string> args;

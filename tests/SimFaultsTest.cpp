@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "support/BlobBuilder.h"
+#include "support/TempPath.h"
 #include "support/RecordingStore.h"
 #include "tools/common/SimProcess.h"
 #include "tools/common/DriverLibrary.h"
@@ -41,7 +42,7 @@ public:
 private:
     static std::vector<std::string> Arguments(std::vector<std::string> faults)
     {
-        const std::string seed = ::testing::TempDir() + "fx5sim-faults.json";
+        const std::string seed = testing_support::TempPath("fx5sim-faults.json");
         std::ofstream(seed) << R"({"D0": 11, "D1": 22})";
         faults.insert(faults.end(), {"--memory", seed});
         return faults;

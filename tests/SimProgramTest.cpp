@@ -13,6 +13,7 @@
 
 #include "tools/common/SimProcess.h"
 #include "support/SlmpClient.h"
+#include "support/TempPath.h"
 
 using namespace testing_support;
 
@@ -130,7 +131,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
 
 TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
 {
-    const std::string seed = ::testing::TempDir() + "fx5sim-seed.json", saved = ::testing::TempDir() + "fx5sim-saved.json";
+    const std::string seed = testing_support::TempPath("fx5sim-seed.json"), saved = testing_support::TempPath("fx5sim-saved.json");
     std::ofstream(seed) << R"({"D100": 1234, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
                               "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000})";
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
@@ -160,7 +161,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
 
 TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
 {
-    const std::string bad = ::testing::TempDir() + "fx5sim-bad.json";
+    const std::string bad = testing_support::TempPath("fx5sim-bad.json");
     std::ofstream(bad) << R"({"D100": 1, "Q7": 2})";
     struct Case {
         std::vector<std::string> args;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "support/SlmpClient.h"
+#include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
 
 using namespace testing_support;
@@ -20,7 +21,7 @@ std::string ReadFile(const std::string& path)
 
 TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
 {
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = testing_support::TempPath("");
     const std::string example = std::string(FX5_SOURCE_DIR) + "/examples/structures.json";
     const std::string blob = dir + "cli.bin", blob2 = dir + "cli2.bin", printed = dir + "cli-printed.json", bad = dir + "cli-bad.json";
     std::ofstream(bad) << R"({"tags": [{"name": "a", "type": "int17", "device": "D1"}, {"name": "b", "type": "int16", "device": "D9000"}]})";
