@@ -1,4 +1,6 @@
 // Life cycle of the device data record and the legacy configuration load.
+#include <memory>
+
 #include "convert/StringToNumber.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 
@@ -32,8 +34,11 @@ void CDevBas::mfDefaultTypeLimits(DEV_DATA& dev)
 bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
 {
     if (data.m_pDevData) return true;
-    DEV_DATA* dev = new DEV_DATA();
-    data.m_pDevData = dev;
+    // Built whole before it is published: memory running out half-way
+    // leaves no record without its table behind.
+    std::unique_ptr<DEV_DATA> record(new DEV_DATA());
+    std::unique_ptr<CDevTable> table(new CDevTable());
+    DEV_DATA* dev = record.get();
     dev->m_arDevParam.SetSize(4);
     dev->m_arDevParam[PARAM_WAITTIME] = 200;
     dev->m_arDevParam[PARAM_BLOCKMETHOD] = 0;
@@ -42,8 +47,9 @@ bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
     dev->m_arLegacy2.SetSize(0);
     dev->m_arLegacy3.SetSize(0);
     dev->m_dwLegacyWord = 0;
-    dev->m_pTable = new CDevTable();
     mfDefaultTypeLimits(*dev);
+    dev->m_pTable = table.release();
+    data.m_pDevData = record.release();
 
     COwnerArchive* archive = data.m_pArchive;
     if (!archive || archive->GetSize() == 0) return true;

@@ -1,6 +1,6 @@
 // The library's three exported entry points.
 #include "vi5z_uvevarov_ave/IDeviceCtrl.h"
-#include "vi5z_uvevarov_ave/KVSGConvertLayer.h"
+#include "vi5z_uvevarov_ave/GuardedDevice.h"
 
 #define ZOLT_EXPORT __attribute__((visibility("default")))
 
@@ -9,7 +9,7 @@ extern "C" {
 ZOLT_EXPORT IDeviceCtrl* CreateDeviceCtrl(const char* name, IDevRtdbCtrl* rtdb)
 {
     try {
-        return new KVSG::KVSGConvertLayer(name, rtdb);
+        return new KVSG::GuardedDevice(name, rtdb);
     } catch (...) {
         return nullptr;
     }
@@ -18,15 +18,19 @@ ZOLT_EXPORT IDeviceCtrl* CreateDeviceCtrl(const char* name, IDevRtdbCtrl* rtdb)
 ZOLT_EXPORT int DestroyDeviceCtrl(IDeviceCtrl* device)
 {
     if (!device) return 1;
-    if (auto* tagDriver = dynamic_cast<KVSG::KVSGConvertLayer*>(device)) delete tagDriver;
+    // Only objects this library made are destroyed here.
+    if (auto* tagDriver = dynamic_cast<KVSG::GuardedDevice*>(device)) delete tagDriver;
     return 0;
 }
 
 ZOLT_EXPORT int GetInterfaceVersion(int version, IDeviceCtrl* device)
 {
     if (!device) return 1;
-    if (auto* core = dynamic_cast<CDevCtrl*>(device)) {
-        if (CDevRtdb* accessor = core->Accessor()) accessor->SetVersion(version);
+    try {
+        if (auto* core = dynamic_cast<CDevCtrl*>(device)) {
+            if (CDevRtdb* accessor = core->Accessor()) accessor->SetVersion(version);
+        }
+    } catch (...) {
     }
     return 2;
 }
