@@ -11,18 +11,27 @@ for preset in release asan tsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
-# The fuzz targets run for a bounded time from their seed corpora.
+# Every fuzz target runs for a bounded time from its seed corpus (with its
+# dictionary where it has one); a crash, a leak or an input slower than
+# 10 s fails the run.
 cmake --preset fuzz
 cmake --build --preset fuzz
-for target in DevIOCtrlFuzz InitDeviceFuzz; do
-  corpus=fuzz/corpus/$(echo "$target" | sed 's/Fuzz$//' | tr 'A-Z' 'a-z')
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+for target in DevIOCtrlFuzz InitDeviceFuzz ReplyFuzz LegacyFuzz TreeFuzz SimRequestFuzz ProjectFuzz; do
+  name=$(echo "$target" | sed 's/Fuzz$//' | tr 'A-Z' 'a-z')
   work=$(mktemp -d)
-  cp "$corpus"/* "$work"/
+  cp fuzz/corpus/"$name"/* "$work"/
+  dict=""
+  [ -f fuzz/dict/"$name".dict ] && dict="-dict=$(pwd)/fuzz/dict/$name.dict"
   status=0
-  (cd build/fuzz && ./bin/$target -max_total_time=30 "$work") > "$work.log" 2>&1 || status=$?
-  tail -2 "$work.log"
+  (cd build/fuzz && ./bin/$target -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 $dict "$work") > "$work.log" 2>&1 || status=$?
+  echo "$target: $(tail -1 "$work.log")"
+  if [ "$status" -ne 0 ]; then
+    tail -40 "$work.log"
+    echo "$target found a failure"
+    exit 1
+  fi
   rm -rf "$work" "$work.log"
-  [ "$status" -eq 0 ] || { echo "$target found a failure"; exit 1; }
 done
 exports=$(nm -D --defined-only build/release/lib/libVI5Z_UVEVAROV_AVE.so | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$exports" = "CreateDeviceCtrl DestroyDeviceCtrl GetInterfaceVersion " ] || { echo "unexpected exports: $exports"; exit 1; }

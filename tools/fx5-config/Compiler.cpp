@@ -95,6 +95,11 @@ public:
             bits = uint64_t{*type.sizeWords} * 16;
             return true;
         }
+        // Each structure's size is worked out once, however often it is used.
+        if (auto known = m_structBits.find(d.type); known != m_structBits.end()) {
+            bits = known->second;
+            return true;
+        }
         chain.push_back(d.type);
         uint64_t end = 0;
         for (const Declaration& m : type.members) {
@@ -107,6 +112,7 @@ public:
         }
         chain.pop_back();
         bits = (end + 15) / 16 * 16;
+        m_structBits[d.type] = bits;
         return true;
     }
 
@@ -139,6 +145,11 @@ public:
     TreeSerialize::NodeSpec Place(const Declaration& d, size_t area, uint64_t at, const std::string& path, const std::string& key,
                                   bool withDims, std::vector<std::string>& chain)
     {
+        if (m_leaves.size() >= kMaxLeaves) {
+            if (!m_tooMany) Fail(d.where, "the project expands to more than " + std::to_string(kMaxLeaves) + " scalar tags");
+            m_tooMany = true;
+            return {};
+        }
         const Unit unit = UnitOf(area);
         const uint64_t unitBits = unit == Unit::Point ? 1 : (unit == Unit::Word ? 16 : 32);
         if (withDims && !d.dims.empty()) {
@@ -147,7 +158,7 @@ public:
             TreeSerialize::NodeSpec node{Inner(key, path, area, at / unitBits, true), {}};
             const uint64_t count = Count(d.dims);
             std::vector<uint32_t> index(d.dims.size(), 0);
-            for (uint64_t i = 0; i < count; ++i) {
+            for (uint64_t i = 0; i < count && !m_tooMany; ++i) {
                 const std::string elementKey = ArrayKey(index);
                 node.children.push_back(Place(d, area, at + i * element, path + elementKey, elementKey, false, chain));
                 for (size_t k = index.size(); k-- > 0;) {
@@ -269,6 +280,10 @@ public:
     std::map<std::string, Leaf> m_leaves;
 
 private:
+    // More scalars than any panel binds: a project of this size is a mistake.
+    static constexpr size_t kMaxLeaves = 1000000;
+    bool m_tooMany = false;
+    std::map<std::string, uint64_t> m_structBits;
     const Project& m_project;
     Diagnostics& m_diagnostics;
     std::map<std::string, const StructType*> m_structs;

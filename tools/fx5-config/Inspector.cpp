@@ -70,6 +70,7 @@ bool IsElementKey(const std::string& key) { return !key.empty() && key.front() =
 // as the tree shows them.
 class Deriver {
 public:
+    static constexpr unsigned kMaxNesting = 64;
     explicit Deriver(Project& project) : m_project(project) {}
 
     void Tag(const Node& node)
@@ -92,8 +93,10 @@ private:
         return n->label();
     }
 
-    bool Describe(const Node& node, Declaration& d)
+    bool Describe(const Node& node, Declaration& d, unsigned depth = 0)
     {
+        // Deeper nesting than a project describes is not followed.
+        if (depth > kMaxNesting) return false;
         const KVSG::KVSGVariable& tag = node.label();
         if (node.children().empty()) {
             const auto scalar = ScalarOfStored(tag.m_storedType);
@@ -117,7 +120,7 @@ private:
                     start = end + 1;
                 }
                 Declaration element;
-                if (!Describe(*child, element)) return false;
+                if (!Describe(*child, element, depth + 1)) return false;
                 d.type = element.type;
                 d.length = element.length;
             }
@@ -133,7 +136,7 @@ private:
         for (const auto& child : node.children()) {
             Declaration m;
             m.name = child->label().getVarKey();
-            if (!Describe(*child, m)) continue;
+            if (!Describe(*child, m, depth + 1)) continue;
             const KVSG::KVSGVariable& at = First(*child);
             const int64_t words = static_cast<int64_t>(at.m_address) - static_cast<int64_t>(base.m_address);
             m.offset = std::to_string(std::max<int64_t>(0, words));
