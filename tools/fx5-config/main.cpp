@@ -62,6 +62,7 @@ int main(int argc, char** argv)
 {
     CLI::App app{"fx5-config: compiles a project file (or the engineering tool's label export) into the driver's configuration blob, and back.\n"
                  "Exit status: 0 success, 1 a mistake in the input (every one is listed), 2 bad usage."};
+    app.set_version_flag("--version", FX5_VERSION);
     app.require_subcommand(1);
 
     std::string project, output, blobPath, labels, encoding = "auto";

@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     CLI::App app{"fx5-run: loads the FX5U tag driver as an operator panel does and runs a project against a controller.\n"
                  "Without --host it starts 'fx5-sim --animate' on a free loopback port and stops it at the end.\n"
                  "Exit status: 0 ran, 1 could not start (project, driver, connection), 2 bad usage."};
+    app.set_version_flag("--version", FX5_VERSION);
     fx5run::SessionOptions single;
     std::string driver = fx5::DefaultDriverPath(), sim = fx5::DefaultSimPath(), format;
     std::vector<std::string> devices, writes, variables;

@@ -47,6 +47,7 @@ int main(int argc, char** argv)
 {
     CLI::App app{"fx5-sim: an FX5U-class controller simulator speaking SLMP binary (3E and 4E frames) over TCP.\n"
                  "Prints 'listening on ADDRESS:PORT' first; SIGINT or SIGTERM stop it (exit status 0)."};
+    app.set_version_flag("--version", FX5_VERSION);
     std::string bind = "127.0.0.1";
     int port = 5000;
     std::string memoryFile, saveFile, endCodeText;
