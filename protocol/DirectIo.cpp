@@ -10,6 +10,7 @@
 #include "vi5z_uvevarov_ave/ControlString.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/DevServer.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace {
 
@@ -17,9 +18,6 @@ enum Command : int {
     CMD_READ = 0, CMD_WRITE, CMD_READ32, CMD_WRITE32, CMD_READP, CMD_WRITEP, CMD_READPV, CMD_WRITEPV,
     CMD_READBLOCK, CMD_WRITEBLOCK, CMD_READMUTIREG, CMD_WRITEMUTIREG,
 };
-constexpr int kParseFailed = -5;
-constexpr int kNotDelivered = -6;
-constexpr int kDone = 1;
 constexpr int kAttempts = 3;
 
 bool IsWrite(int index) { return index % 2 == 1; }
@@ -309,7 +307,7 @@ int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
     refs.SetSize(rows + 1);
     for (int i = 1; i <= rows; ++i) refs[i] = 1;
     const int ranks = CDevBas::mfMakeBlockDynamic(temp, refs, IsWrite(index) ? 4 : 3, index);
-    if (ranks <= 0) return kNotDelivered;
+    if (ranks <= 0) return ENGINE_NOT_DELIVERED;
 
     CArray<double, double> values;
     CStringArray strings;
@@ -339,16 +337,16 @@ int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             if (IsWrite(index)) {
                 result = CDevBas::_WriteBlock(temp, values, strings, rank, 1);
-                if (result != -4) break;
+                if (result != ENGINE_WRITE_FAILED) break;
             } else {
                 dev.m_nReadBlock = rank;
                 result = CDevBas::_ReadBlock(temp, status, values, strings, rank);
                 if (result == 0) break;
             }
         }
-        if (IsWrite(index) ? result == -4 : result < 0) return result;
+        if (IsWrite(index) ? result == ENGINE_WRITE_FAILED : result < 0) return result;
     }
-    if (IsWrite(index)) return kDone;
+    if (IsWrite(index)) return ENGINE_DIRECT_DONE;
 
     int delivered = 1;
     if (index == CMD_READBLOCK || index == CMD_READMUTIREG) {
@@ -381,7 +379,7 @@ int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
             }
         }
     }
-    return delivered ? kDone : kNotDelivered;
+    return delivered ? ENGINE_DIRECT_DONE : ENGINE_NOT_DELIVERED;
 }
 
 } // namespace
@@ -403,10 +401,10 @@ int CDevBas::mfDevIOWriteAndRead(ZOLT_DATA& data, CString& arguments, int index)
     ZOLT_DATA temp = data;
     temp.m_pArchive = nullptr;
     temp.m_pDevData = TemporaryRecord(data.m_pDevData);
-    const int result = parsed ? Execute(temp, command, index) : kParseFailed;
+    const int result = parsed ? Execute(temp, command, index) : ENGINE_PARSE_FAILED;
     mfDeleteMydata(temp, nullptr);
 
-    double statusValue = result == kDone ? 0.0 : -static_cast<double>(result);
+    double statusValue = result == ENGINE_DIRECT_DONE ? 0.0 : -static_cast<double>(result);
     if (!command.statusParameter.IsEmpty()) CDevServer::SvrSetParaValue(data, command.statusParameter, statusValue);
     return result;
 }
@@ -424,7 +422,7 @@ int CDevBas::mfDevIOCtrl(ZOLT_DATA& data, CString& command, CArray<double, doubl
         if (parts.rest.IsEmpty()) break;
         remaining = parts.rest;
     }
-    if (commands.empty()) return kParseFailed;
+    if (commands.empty()) return ENGINE_PARSE_FAILED;
     int result = 0;
     for (size_t i = commands.size(); i-- > 0;) {
         result = 0;

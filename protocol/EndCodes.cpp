@@ -3,21 +3,21 @@
 namespace slmp {
 
 const EndCodeInfo kEndCodes[] = {
-    {0x0000, "OK", "normal completion"},
-    {0x4013, "NOT_WHILE_RUNNING", "the operation is not possible while the CPU runs"},
+    {endcode::kOk, "OK", "normal completion"},
+    {endcode::kNotWhileRunning, "NOT_WHILE_RUNNING", "the operation is not possible while the CPU runs"},
     {0xC050, "ASCII_DATA", "ASCII data that cannot be converted to binary"},
-    {0xC051, "POINTS_OUT_OF_RANGE", "the number of points of a batch request is out of range"},
+    {endcode::kPointsOutOfRange, "POINTS_OUT_OF_RANGE", "the number of points of a batch request is out of range"},
     {0xC052, "WRITE_POINTS_OUT_OF_RANGE", "the number of write points is out of range"},
     {0xC053, "RANDOM_BIT_POINTS_OUT_OF_RANGE", "the number of random bit points is out of range"},
-    {0xC054, "RANDOM_POINTS_OUT_OF_RANGE", "the number of random points is out of range"},
-    {0xC056, "DEVICE_OUT_OF_RANGE", "a device outside its area's range"},
+    {endcode::kRandomPointsOutOfRange, "RANDOM_POINTS_OUT_OF_RANGE", "the number of random points is out of range"},
+    {endcode::kDeviceOutOfRange, "DEVICE_OUT_OF_RANGE", "a device outside its area's range"},
     {0xC058, "DATA_LENGTH", "the request data length does not match the data"},
-    {0xC059, "UNSUPPORTED_COMMAND", "a command or subcommand the controller does not support"},
-    {0xC05B, "DEVICE_NOT_ACCESSIBLE", "a device code the controller does not have or cannot reach"},
-    {0xC05C, "WRONG_REQUEST", "a request the device cannot take (bit units on a word device)"},
+    {endcode::kUnsupportedCommand, "UNSUPPORTED_COMMAND", "a command or subcommand the controller does not support"},
+    {endcode::kDeviceNotFound, "DEVICE_NOT_ACCESSIBLE", "a device code the controller does not have or cannot reach"},
+    {endcode::kWrongUnit, "WRONG_REQUEST", "a request the device cannot take (bit units on a word device)"},
     {0xC05F, "NOT_EXECUTABLE", "a request the target cannot execute"},
     {0xC060, "WRONG_CONTENT", "the request's content is wrong"},
-    {0xC061, "LENGTH_MISMATCH", "the request data length does not match the point count"},
+    {endcode::kLengthMismatch, "LENGTH_MISMATCH", "the request data length does not match the point count"},
 };
 const unsigned kEndCodeCount = sizeof kEndCodes / sizeof kEndCodes[0];
 

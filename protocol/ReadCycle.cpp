@@ -4,12 +4,13 @@
 #include "protocol/Slmp.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/DevServer.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace {
 
+// Collect flags after a read: a fresh value was stored, or the read failed.
 constexpr int kFresh = 3;
 constexpr int kFailed = 4;
-constexpr int kReadFailed = -100;
 
 // Marks the wanted rows of every block of the current rank failed.
 void MarkRankFailed(const DEV_DATA& dev, CArray<int, int>& status)
@@ -94,7 +95,7 @@ int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<
     if (result != 0) {
         MarkRankFailed(*dev, status);
         values[0] = -static_cast<double>(result);
-        return kReadFailed;
+        return ENGINE_READ_FAILED;
     }
     // The block read has already marked the rank's wanted rows fresh.
     int b = dev->m_nReadBlock;
@@ -112,7 +113,7 @@ int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double
                         CStringArray& strings, int rank)
 {
     DEV_DATA* dev = data.m_pDevData;
-    if (!dev) return -1;
+    if (!dev) return ENGINE_NO_BLOCK;
     int found = -1;
     for (int b = dev->m_nReadBlock; b >= 0 && b < dev->m_arBlock.GetSize(); ++b) {
         if (dev->m_arBlock[b].m_nRank == rank) {
@@ -120,18 +121,18 @@ int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double
             break;
         }
     }
-    if (found < 0) return -1;
+    if (found < 0) return ENGINE_NO_BLOCK;
     const CDevTable& table = *dev->m_pTable;
     const DynBlock& block = dev->m_arBlock[found];
     const CDevRow* first = table.Row(static_cast<unsigned>(block.m_nFirstRow));
     const CDevRow* last = table.Row(static_cast<unsigned>(block.m_nLastRow));
-    if (!first || !last) return -1;
+    if (!first || !last) return ENGINE_NO_BLOCK;
 
     const unsigned type = first->GetdwValue(ROW_TYPE);
     const unsigned start = first->GetdwValue(ROW_ADDRESS);
     const int points = RunSpan(*first, *last);
     // No request can carry such a block: refused as a rank without a block.
-    if (points <= 0 || points > slmp::kMaxRequestPoints || !slmp::FitsDeviceNumber(start)) return -1;
+    if (points <= 0 || points > slmp::kMaxRequestPoints || !slmp::FitsDeviceNumber(start)) return ENGINE_NO_BLOCK;
     int words = points;
     unsigned readAddress = start;
     if (WordLenType(type) == 0) {

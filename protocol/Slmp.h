@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/afx.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace slmp {
 
@@ -33,9 +34,8 @@ inline bool FitsDeviceNumber(unsigned address) { return address <= kMaxDeviceNum
 // The 16-bit point count of a request.
 constexpr int kMaxRequestPoints = 0xFFFF;
 
-// Exchange results besides a byte count.
-constexpr int kNoResponse = -2;
-constexpr int kRoutingMismatch = -3;
+// Exchange results besides a byte count: ENGINE_NO_RESPONSE,
+// ENGINE_ROUTING_MISMATCH and ENGINE_END_CODE - end code (ResultCodes.h).
 
 // Device number (three bytes, little-endian) and device code; callers check
 // FitsDeviceNumber first.

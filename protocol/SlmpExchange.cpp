@@ -63,7 +63,7 @@ int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
 
 int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
 {
-    if (!data.m_pComm) return -1;
+    if (!data.m_pComm) return RECEIVE_FAILED;
     out.SetSize(0);
     int length = kChunk;
     int timeout = static_cast<int>(WaitTime(data));
@@ -72,7 +72,7 @@ int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
         std::memset(buffer, 0, sizeof buffer);
         if (length > kChunk) length = kChunk;
         const int got = data.m_pComm->ReceiveData(buffer, &length, timeout);
-        if (got < 0) return -1;
+        if (got < 0) return RECEIVE_FAILED;
         if (got == 0) return out.GetSize();
         // A channel that claims more than it may deliver is cut to the buffer.
         const int usable = got > kChunk ? kChunk : got;
@@ -115,15 +115,15 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
     }
 
     SvrHByte2HStr(bytes, response);
-    if (bytes.GetSize() == 0) return slmp::kNoResponse;
+    if (bytes.GetSize() == 0) return ENGINE_NO_RESPONSE;
     if (response.Mid(slmp::kRoutingPos, slmp::kRoutingLen) != requestText.Mid(slmp::kRoutingPos, slmp::kRoutingLen))
-        return slmp::kRoutingMismatch;
+        return ENGINE_ROUTING_MISMATCH;
     // A missing end code is not "0000": an answer cut before or inside it
     // reports the end code its characters give (none: 0), never success.
     if (response.Mid(slmp::kEndCodePos, 4) != "0000") {
         unsigned code = 0;
         cstringToNumeric(response.Mid(slmp::kEndCodePos + 2, 2) + response.Mid(slmp::kEndCodePos, 2), "%x", &code);
-        return -(100 + static_cast<int>(code));
+        return ENGINE_END_CODE - static_cast<int>(code);
     }
     return bytes.GetSize();
 }

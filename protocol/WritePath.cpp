@@ -7,11 +7,11 @@
 #include "protocol/Slmp.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/DevServer.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace {
 
 constexpr int kWriteResponse = slmp::kResponseHeaderBytes;
-constexpr int kWriteFailed = -4;
 
 CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
 {
@@ -148,21 +148,21 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
                               CString& request, int index, int isBlock)
 {
     DEV_DATA* dev = data.m_pDevData;
-    if (!dev || index < 0) return 0;
+    if (!dev || index < 0) return WRITE_ORDER_NOTHING;
     int firstRow = index, lastRow = index;
     if (isBlock == 1) {
-        if (index >= dev->m_arBlock.GetSize()) return 0;
+        if (index >= dev->m_arBlock.GetSize()) return WRITE_ORDER_NOTHING;
         firstRow = dev->m_arBlock[index].m_nFirstRow;
         lastRow = dev->m_arBlock[index].m_nLastRow;
     }
     const CDevTable& table = *dev->m_pTable;
     const CDevRow* first = table.Row(static_cast<unsigned>(firstRow));
     const CDevRow* last = table.Row(static_cast<unsigned>(lastRow));
-    if (!first || !last) return 0;
+    if (!first || !last) return WRITE_ORDER_NOTHING;
     const unsigned type = first->GetdwValue(ROW_TYPE);
-    if (!IsRegisterType(type)) return 0;
+    if (!IsRegisterType(type)) return WRITE_ORDER_NOTHING;
     const unsigned address = first->GetdwValue(ROW_ADDRESS);
-    if (!slmp::FitsDeviceNumber(address)) return 0;
+    if (!slmp::FitsDeviceNumber(address)) return WRITE_ORDER_NOTHING;
     const unsigned firstCode = first->GetdwValue(ROW_DATATYPE);
     const char* deviceCode = CHL_STR_WRITEORDER[type];
     auto valueAt = [&](int row) { return row + 1 < values.GetSize() ? values[row + 1] : 0.0; };
@@ -171,20 +171,20 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         const unsigned length = first->GetdwValue(ROW_BIT);
         const CString text = firstRow + 1 < strings.GetSize() ? strings[firstRow + 1] : CString();
         const unsigned points = (length + 1) / 2;
-        if (points == 0 || points > static_cast<unsigned>(slmp::kMaxRequestPoints)) return 0;
+        if (points == 0 || points > static_cast<unsigned>(slmp::kMaxRequestPoints)) return WRITE_ORDER_NOTHING;
         request = slmp::WithHeader(CString(slmp::kBatchWriteWordsBody) + slmp::DeviceReference(address, deviceCode) +
                                    slmp::Count16(points) + EncodeString(*dev, text, length));
         return kWriteResponse;
     }
 
     const int points = RunSpan(*first, *last);
-    if (points <= 0 || points > slmp::kMaxRequestPoints) return 0;
+    if (points <= 0 || points > slmp::kMaxRequestPoints) return WRITE_ORDER_NOTHING;
     const unsigned wordLen = WordLenType(type);
 
     if (wordLen == 2) {
         // A double-word block holds one address: the bits change one image.
         std::vector<uint16_t> read;
-        if (firstCode < 32 && !ReadWords(data, type, address, 2, read)) return -1;
+        if (firstCode < 32 && !ReadWords(data, type, address, 2, read)) return WRITE_ORDER_IMAGE_UNREAD;
         uint32_t image = read.empty() ? 0u : read[0] | (static_cast<uint32_t>(read[1]) << 16);
         for (int r = firstRow; r <= lastRow; ++r) {
             const CDevRow* row = table.Row(static_cast<unsigned>(r));
@@ -208,9 +208,9 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
 
     CString payload;
     if (wordLen == 0) {
-        if (!BitUnitData(table, firstRow, lastRow, address, points, values, payload)) return 0;
+        if (!BitUnitData(table, firstRow, lastRow, address, points, values, payload)) return WRITE_ORDER_NOTHING;
     } else if (!WordUnitData(data, table, firstRow, lastRow, type, address, points, values, payload)) {
-        return HasBitRow(table, firstRow, lastRow) ? -1 : 0;
+        return HasBitRow(table, firstRow, lastRow) ? WRITE_ORDER_IMAGE_UNREAD : WRITE_ORDER_NOTHING;
     }
     request = slmp::WithHeader(CString(wordLen == 0 ? slmp::kBatchWriteBitsBody : slmp::kBatchWriteWordsBody) +
                                slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) +
@@ -222,7 +222,7 @@ int CDevBas::_WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStrin
                          int isBlock)
 {
     CString request;
-    if (mfFormWriteOrder(data, values, strings, request, index, isBlock) < 1) return kWriteFailed;
+    if (mfFormWriteOrder(data, values, strings, request, index, isBlock) < 1) return ENGINE_WRITE_FAILED;
     CString response;
-    return CDevServer::SvrExchange(data, request, kWriteResponse, response) == kWriteResponse ? kWriteResponse : kWriteFailed;
+    return CDevServer::SvrExchange(data, request, kWriteResponse, response) == kWriteResponse ? kWriteResponse : ENGINE_WRITE_FAILED;
 }

@@ -8,22 +8,13 @@
 #include <vector>
 
 #include "sim/DeviceMemory.h"
+#include "protocol/EndCodes.h"
 #include "sim/SlmpFrame.h"
 
 namespace sim {
 
-// End codes the model answers with.
-namespace endcode {
-constexpr uint16_t kOk = 0x0000;
-constexpr uint16_t kPointsOutOfRange = 0xC051;   // batch read/write point count
-constexpr uint16_t kRandomPointsOutOfRange = 0xC054;
-constexpr uint16_t kDeviceOutOfRange = 0xC056;    // start + count past the area
-constexpr uint16_t kUnsupportedCommand = 0xC059;  // command or subcommand
-constexpr uint16_t kDeviceNotFound = 0xC05B;      // unknown device code
-constexpr uint16_t kWrongUnit = 0xC05C;           // bit units on a word device
-constexpr uint16_t kLengthMismatch = 0xC061;      // request data length
-constexpr uint16_t kNotWhileRunning = 0x4013;     // latch clear refused in RUN
-} // namespace endcode
+// End codes the model answers with: the product's one table of them.
+namespace endcode = slmp::endcode;
 
 // Point limits per request.
 constexpr uint32_t kMaxBatchWords = 960;

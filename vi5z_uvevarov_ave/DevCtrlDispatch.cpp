@@ -1,6 +1,7 @@
 // Core layer: collection, writes, reference and address changes and
 // control strings, all by row index.
 #include "host/ZoltTools.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/DevCtrl.h"
 
@@ -70,7 +71,7 @@ int CDevCtrl::WriteChannel(int row, DATATYPE type, void* value)
         else if (type == DATATYPE_DOUBLE) values[row + 1] = *static_cast<const double*>(value);
         else if (type == DATATYPE_STRING) texts[row + 1] = static_cast<const char*>(value);
         for (int attempt = 0; attempt < 3; ++attempt) {
-            if (CDevBas::_WriteBlock(m_data, values, texts, row, 0) != -4) break;
+            if (CDevBas::_WriteBlock(m_data, values, texts, row, 0) != ENGINE_WRITE_FAILED) break;
         }
     }
     PauseIfQuick(start);

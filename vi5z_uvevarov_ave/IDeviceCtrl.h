@@ -4,6 +4,7 @@
 
 #include "host/ICommunication.h"
 #include "host/IDevRtdbCtrl.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 class IDeviceCtrl {
 public:
@@ -17,17 +18,6 @@ public:
     virtual int SetChannelAddress(int channel, int value) = 0;
     virtual ~IDeviceCtrl() = default;
 };
-
-// Result codes of the interface.
-constexpr int DEVCTRL_OK = 0;
-constexpr int DEVCTRL_BAD_ARGUMENT = static_cast<int>(0x80000001u);
-constexpr int DEVCTRL_ACCESSOR_DISABLED = static_cast<int>(0x80000002u);
-constexpr int DEVCTRL_NO_VALUE_STORE = static_cast<int>(0x80000000u);
-constexpr int DEVCTRL_NO_ROW = -1;
-constexpr int DEVCTRL_NO_COMM = -2;
-constexpr int DEVCTRL_NO_ACCESSOR = -3;
-constexpr int DEVCTRL_NO_PARENTHESES = -5;
-constexpr int DEVCTRL_ADDRESS_PENDING = -10;
 
 extern "C" {
 using CreateDeviceCtrlFn = IDeviceCtrl* (*)(const char* name, IDevRtdbCtrl* rtdb);

@@ -11,13 +11,9 @@
 #include "config/DeviceProperty.h"
 #include "tags/TagTree.h"
 #include "vi5z_uvevarov_ave/ConvertLayer.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace KVSG {
-
-// Results of rebinding channels.
-constexpr int SETCHLTAG_RANGE = 100000;
-constexpr int SETCHLTAG_TYPE = 200000;
-constexpr int SETCHLTAG_PATH = 300001;
 
 class KVSGConvertLayer : public ConvertLayer {
 public:

@@ -21,7 +21,7 @@ bool Compatible(uint32_t first, uint32_t next)
 int KVSGConvertLayer::_SetChlTag(unsigned int start, unsigned int count, int offset, unsigned int which)
 {
     DEV_DATA* dev = m_data.m_pDevData;
-    if (!dev) return -1;
+    if (!dev) return SETCHLTAG_NO_DEVICE;
     CDevTable& table = *dev->m_pTable;
     const unsigned rows = static_cast<unsigned>(table.GetRowCount());
     if (start == 0 || static_cast<uint64_t>(start) + count - 1 > rows)

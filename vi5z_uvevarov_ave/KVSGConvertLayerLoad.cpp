@@ -8,6 +8,7 @@
 #include "host/Logger.h"
 #include "host/ZoltTools.h"
 #include "tags/TreeSerialize.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/KVSGConvertLayer.h"
 
@@ -33,11 +34,11 @@ int DataTypeOption(const KVSGVariable& tag)
 
 int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
 {
-    if (!m_pTagIndex) return -1;
+    if (!m_pTagIndex) return MAKECHANNEL_NO_TAG;
     auto found = m_pTagIndex->find(path);
-    if (found == m_pTagIndex->end()) return -1;
+    if (found == m_pTagIndex->end()) return MAKECHANNEL_NO_TAG;
     const KVSGVariable& tag = found->second->label();
-    if (!IsRegisterType(tag.m_registerType)) return -1;
+    if (!IsRegisterType(tag.m_registerType)) return MAKECHANNEL_NO_TAG;
     SChlInfo info;
     info.m_nFirst = 0;
     info.m_nRegType = static_cast<int>(tag.m_registerType);
@@ -50,7 +51,7 @@ int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
     info.m_nCount = 1;
     info.m_nRWFlag = 2;
     CArray<CDevRow, CDevRow&> rows;
-    if (CDevBas::mfMakeDevRowsFromSChlInfo(info, rows) == 0 || rows.GetSize() == 0) return -1;
+    if (CDevBas::mfMakeDevRowsFromSChlInfo(info, rows) == 0 || rows.GetSize() == 0) return MAKECHANNEL_NO_TAG;
     row = rows[0];
     row.m_pTag = &tag;
     return 0;
@@ -71,10 +72,10 @@ void KVSGConvertLayer::ApplyPropertiesToParams()
 
 int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
 {
-    if (size == 0 || !data) return -1;
+    if (size == 0 || !data) return LOAD_REFUSED;
     const uint64_t start = Zolt_GetTickCount();
     ConfigBlobView blob;
-    if (!ReadConfigBlob(data, size, blob)) return -1;
+    if (!ReadConfigBlob(data, size, blob)) return LOAD_REFUSED;
 
     DevDeserialize container;
     container.open(blob.container, blob.containerSize);
@@ -82,12 +83,12 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     if (container.readSection(SECTION_PROPERTIES, propertySection))
         DevicePropertySerilize(propertySection.bytes()).toDeviceProperty(m_pProperty);
     utils::MemoryBuffer treeSection;
-    if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return -1;
+    if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return LOAD_REFUSED;
 
     auto index = std::make_shared<TagIndex>();
     std::unique_ptr<TagTree> root =
         TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { index->emplace(leaf->label().getFullPath(), leaf); });
-    if (!root) return -1;
+    if (!root) return LOAD_REFUSED;
     m_pTagIndex = index;
     m_pTagTree = std::move(root);
 

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <thread>
 
-#include "tools/common/StatusText.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/Inspector.h"
 #include "tools/fx5-config/ProjectJson.h"
@@ -57,7 +57,7 @@ bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std:
 
 } // namespace
 
-std::string DeviceSession::Meaning(int status) { return fx5::StatusMeaning(status); }
+std::string DeviceSession::Meaning(int status) { return StatusText(status); }
 
 DeviceSession::DeviceSession(SessionOptions options, const fx5::DriverLibrary& library, Variables& variables, EventSink sink)
     : m_options(std::move(options)), m_library(library), m_variables(variables), m_sink(std::move(sink))

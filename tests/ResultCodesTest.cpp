@@ -1,0 +1,53 @@
+// Result codes and statuses in words, and the one end-code table the
+// driver's texts, the simulator's answers and the runner share.
+#include <gtest/gtest.h>
+
+#include "protocol/EndCodes.h"
+#include "sim/SlmpHandler.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
+
+namespace {
+
+TEST(ResultCodes, StatusesAndResultsReadAsTheirMeaning)
+{
+    struct Case {
+        int status;
+        const char* text;
+    };
+    const Case statuses[] = {
+        {0, "good"},
+        {1, "no block to read (a device number or length no request can carry)"},
+        {2, "no response within the wait time"},
+        {3, "routing mismatch (the answer's network/PC/module/station differ)"},
+        {100 + 0xC051, "controller end code C051: the number of points of a batch request is out of range"},
+        {100 + 0xC0FF, "controller end code C0FF"},
+        {-11, "an answer of the wrong length (11 bytes)"},
+        {static_cast<int>(0x80000001u), "bad argument or configuration refused"},
+        {-10, "a channel address pending correction"},
+    };
+    for (const Case& c : statuses) EXPECT_EQ(StatusText(c.status), c.text) << c.status;
+    const Case engine[] = {
+        {ENGINE_NO_RESPONSE, "no response within the wait time"},
+        {ENGINE_END_CODE - 0xC056, "controller end code C056: a device outside its area's range"},
+        {ENGINE_WRITE_FAILED, "the write failed"},
+        {21, "an answer of the wrong length (21 bytes)"},
+    };
+    for (const Case& c : engine) EXPECT_EQ(EngineResultText(c.status), c.text) << c.status;
+    ASSERT_NE(DevCtrlResult(DEVCTRL_NO_ROW), nullptr);
+    EXPECT_STREQ(DevCtrlResult(DEVCTRL_NO_ROW)->name, "DEVCTRL_NO_ROW");
+    EXPECT_EQ(DevCtrlResult(12345), nullptr);
+}
+
+TEST(ResultCodes, EveryEndCodeTheSimulatorAnswersWithHasAMeaning)
+{
+    for (uint16_t code : {sim::endcode::kOk, sim::endcode::kNotWhileRunning, sim::endcode::kPointsOutOfRange, sim::endcode::kRandomPointsOutOfRange,
+                          sim::endcode::kDeviceOutOfRange, sim::endcode::kUnsupportedCommand, sim::endcode::kDeviceNotFound, sim::endcode::kWrongUnit,
+                          sim::endcode::kLengthMismatch}) {
+        const slmp::EndCodeInfo* info = slmp::FindEndCode(code);
+        ASSERT_NE(info, nullptr) << std::hex << code;
+        EXPECT_GT(std::string(info->meaning).size(), 10u);
+    }
+    for (unsigned i = 1; i < slmp::kEndCodeCount; ++i) EXPECT_LT(slmp::kEndCodes[i - 1].code, slmp::kEndCodes[i].code) << "ascending";
+}
+
+} // namespace
