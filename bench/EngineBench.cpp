@@ -136,5 +136,3 @@ void BM_RequestsPerRefresh(benchmark::State& state)
 BENCHMARK(BM_RequestsPerRefresh)->Iterations(1);
 
 } // namespace
-
-

@@ -18,7 +18,7 @@
 namespace {
 std::atomic<size_t> g_inUse{0};
 std::atomic<size_t> g_peak{0};
-}
+} // namespace
 
 void* operator new(size_t size)
 {
@@ -53,7 +53,9 @@ std::vector<unsigned char> LargeBlob(int tags, int channels)
             TreeSerialize::NodeSpec arr{testing_support::MakeVariable("a" + std::to_string(array), arrayPath, 21, 0, 0), {}};
             for (int i = 0; i < 100 && made < tags; ++i, ++made) {
                 const std::string path = arrayPath + "[" + std::to_string(i) + "]";
-                arr.children.push_back({testing_support::MakeVariable("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D, static_cast<uint32_t>(made / 2)), {}});
+                arr.children.push_back({testing_support::MakeVariable("[" + std::to_string(i) + "]", path, 4, made % 2 ? REG_R : REG_D,
+                                                                      static_cast<uint32_t>(made / 2)),
+                                        {}});
                 if (made % (tags / channels) == 0 && static_cast<int>(paths.size()) < channels) paths.push_back(path);
             }
             node.children.push_back(std::move(arr));
@@ -62,7 +64,8 @@ std::vector<unsigned char> LargeBlob(int tags, int channels)
     }
     DevicePropertySerilize properties;
     properties.fromDeviceProperty(std::make_shared<DevicePropertyConfigWraper>());
-    return WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, properties.bytes()}, {SECTION_TAGTREE, TreeSerialize::WriteTree(root)}}), paths);
+    return WriteConfigBlob(
+        WriteSectionedContainer({{SECTION_PROPERTIES, properties.bytes()}, {SECTION_TAGTREE, TreeSerialize::WriteTree(root)}}), paths);
 }
 
 void BM_InitDevice(benchmark::State& state)

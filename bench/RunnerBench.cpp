@@ -43,7 +43,8 @@ std::vector<unsigned char> Blob()
 {
     std::string tags, channels;
     for (int i = 0; i < 10; ++i) {
-        tags += std::string(i ? "," : "") + R"({"name": "w)" + std::to_string(i) + R"(", "type": "int16", "device": "D)" + std::to_string(i) + "\"}";
+        tags += std::string(i ? "," : "") + R"({"name": "w)" + std::to_string(i) + R"(", "type": "int16", "device": "D)" +
+                std::to_string(i) + "\"}";
         channels += std::string(i ? "," : "") + R"({"tag": "w)" + std::to_string(i) + "\"}";
     }
     fx5cfg::Project project;
@@ -61,8 +62,8 @@ struct HostedDevice {
         store.DeclareChannels(10, DATATYPE_INT);
         device = Library().Create("PLC1", &store);
         const std::vector<unsigned char> blob = Blob();
-        ready = device && device->UpdataCommunication(&channel) == 0 && device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 &&
-                device->ChannelRefChange(flags.data(), 10) == 0;
+        ready = device && device->UpdataCommunication(&channel) == 0 &&
+                device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 && device->ChannelRefChange(flags.data(), 10) == 0;
     }
     int Collect() { return device->CollectDevData(flags.data(), 10); }
     testing_support::RecordingStore store;

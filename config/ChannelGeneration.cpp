@@ -17,7 +17,7 @@ int ParseDecimal(const CString& text)
 struct CodePlan {
     int code = 0;
     unsigned bit = 0;
-    int step = 0;        // W: bits per word for bit codes, points per channel otherwise
+    int step = 0; // W: bits per word for bit codes, points per channel otherwise
     int stringWords = 0;
 };
 
@@ -29,16 +29,22 @@ bool PlanCode(int type, SChlInfo& info, CodePlan& plan)
         plan = {CHLCODE_BITDEVICE, 0, 1, 0};
     } else if (options == 23 || options == 24) {
         if (o < 0) return false;
-        if (o <= 15) plan = {o, static_cast<unsigned>(o), 16, 0};
-        else if (o <= 18) plan = {o + 67, 0, 1, 0};
+        if (o <= 15)
+            plan = {o, static_cast<unsigned>(o), 16, 0};
+        else if (o <= 18)
+            plan = {o + 67, 0, 1, 0};
         else if (options == 24 && o == 23) {
             if (info.m_nLength < 0) info.m_nLength = DEFAULT_STRING_BYTES;
-            plan = {CHLCODE_STRING, static_cast<unsigned>(info.m_nLength), 0, static_cast<int>((static_cast<unsigned>(info.m_nLength) + 1) / 2)};
-        } else plan = {o + 67, 0, 2, 0};
+            plan = {CHLCODE_STRING, static_cast<unsigned>(info.m_nLength), 0,
+                    static_cast<int>((static_cast<unsigned>(info.m_nLength) + 1) / 2)};
+        } else
+            plan = {o + 67, 0, 2, 0};
     } else if (options == 36) {
         if (o < 0) return false;
-        if (o <= 31) plan = {o, static_cast<unsigned>(o), 32, 0};
-        else plan = {o + 54, 0, 2, 0};
+        if (o <= 31)
+            plan = {o, static_cast<unsigned>(o), 32, 0};
+        else
+            plan = {o + 54, 0, 2, 0};
     }
     return true;
 }
@@ -90,7 +96,8 @@ int CDevBas::mfMakeDevRowsFromSChlInfo(SChlInfo& info, CArray<CDevRow, CDevRow&>
         templ.StringAt(ROW_NAME) = ChannelName(templ, type, code);
         rows.Add(templ);
         if (code < 32) {
-            if (code < plan.step - 1) ++code;
+            if (code < plan.step - 1)
+                ++code;
             else {
                 code = 0;
                 ++address;

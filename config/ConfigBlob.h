@@ -12,7 +12,7 @@ constexpr unsigned BLOB_PREFIX_BYTES = 16;
 struct ConfigBlobView {
     const unsigned char* container = nullptr;
     uint32_t containerSize = 0;
-    const unsigned char* list = nullptr;  // the channel list after the container
+    const unsigned char* list = nullptr; // the channel list after the container
     uint32_t listSize = 0;
 };
 

@@ -15,7 +15,7 @@ struct DescriptionAtLoad {
 } g_descriptionAtLoad;
 
 // A row archive string longer than this is treated as corrupt.
-}
+} // namespace
 
 void CDevRow::InitPropertyDescription()
 {
@@ -50,25 +50,16 @@ int CDevRow::GetIndexFromName(const char* name)
 
 int CDevRow::GetIndexFromName(const CString& name) { return GetIndexFromName(name.c_str()); }
 
-unsigned CDevRow::GetdwValue(int index) const
-{
-    return (index >= 0 && index < DEVROW_PROPERTY_COUNT) ? m_dwValue[index] : 0u;
-}
+unsigned CDevRow::GetdwValue(int index) const { return (index >= 0 && index < DEVROW_PROPERTY_COUNT) ? m_dwValue[index] : 0u; }
 
 void CDevRow::SetdwValue(int index, unsigned value)
 {
     if (index >= 0 && index < DEVROW_PROPERTY_COUNT) m_dwValue[index] = value;
 }
 
-CString& CDevRow::StringAt(int index)
-{
-    return m_strValue[(index >= 0 && index < DEVROW_PROPERTY_COUNT) ? index : ROW_NAME];
-}
+CString& CDevRow::StringAt(int index) { return m_strValue[(index >= 0 && index < DEVROW_PROPERTY_COUNT) ? index : ROW_NAME]; }
 
-const CString& CDevRow::StringAt(int index) const
-{
-    return m_strValue[(index >= 0 && index < DEVROW_PROPERTY_COUNT) ? index : ROW_NAME];
-}
+const CString& CDevRow::StringAt(int index) const { return m_strValue[(index >= 0 && index < DEVROW_PROPERTY_COUNT) ? index : ROW_NAME]; }
 
 bool CDevRow::operator<(const CDevRow& other) const
 {
@@ -116,8 +107,7 @@ bool CDevRow::DeserializeFormOld(COwnerArchive& archive)
             archive >> length;
             if (length == 0 || length > static_cast<unsigned>(archive.Remaining())) continue;
             CString text;
-            archive.SvrRead(reinterpret_cast<unsigned char*>(text.GetBufferSetLength(static_cast<int>(length))),
-                            static_cast<int>(length));
+            archive.SvrRead(reinterpret_cast<unsigned char*>(text.GetBufferSetLength(static_cast<int>(length))), static_cast<int>(length));
             m_strValue[i] = text;
         } else {
             archive >> m_dwValue[i];

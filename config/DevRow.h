@@ -9,7 +9,9 @@
 #include "config/OwnerArchive.h"
 #include "host/afx.h"
 
-namespace KVSG { class KVSGVariable; }
+namespace KVSG {
+class KVSGVariable;
+}
 
 class COwnerObject {
 public:
@@ -19,8 +21,15 @@ public:
 
 // Property indices, in the order of DEVROW_STR_PROPERTYNAME.
 enum DevRowProperty : int {
-    ROW_RWFLAG = 0, ROW_TYPE = 1, ROW_ADDRESS = 2, ROW_BIT = 3, ROW_DATATYPE = 4,
-    ROW_READFAST = 5, ROW_READMAX = 6, ROW_NAME = 7, ROW_LOGICADDRESS = 8,
+    ROW_RWFLAG = 0,
+    ROW_TYPE = 1,
+    ROW_ADDRESS = 2,
+    ROW_BIT = 3,
+    ROW_DATATYPE = 4,
+    ROW_READFAST = 5,
+    ROW_READMAX = 6,
+    ROW_NAME = 7,
+    ROW_LOGICADDRESS = 8,
 };
 
 class CDevRow : public COwnerObject {

@@ -5,7 +5,7 @@
 namespace {
 // Smallest stored size of one row: eight values and an empty name.
 constexpr int kMinStoredRow = 4 * DEVROW_PROPERTY_COUNT;
-}
+} // namespace
 
 CDevTable::~CDevTable() { Clear(); }
 

@@ -38,23 +38,52 @@ const char* const CHLTYPE_STR_033 = "LSTN长累积定时定时器当前值";
 // Spelled out rather than pointing at the single names, so the array is
 // constant-initialised and never depends on initialisation order.
 const char* const CHLTYPE_STR_PROPERTYNAME[REGISTER_TYPE_COUNT] = {
-    "X输入继电器", "Y输出继电器", "M内部继电器", "L锁存继电器", "F报警器", "B链接继电器", "S步进继电器",
-    "D数据寄存器", "W链接寄存器", "TS定时器触点", "TC定时器线圈", "TN定时器当前值", "SS累计定时器触点",
-    "SC累计定时器线圈", "SN累计定时器当前值", "CS计数器触点", "CC计数器线圈", "CN计数器当前值",
-    "LCS长计数器触点", "LCC长计数器线圈", "LCN长计数器当前值", "SB链接特殊继电器", "SW链接特殊寄存器",
-    "SM特殊继电器", "SD特殊寄存器", "Z变址寄存器", "LZ长变址寄存器", "R文件寄存器", "LTS长定时器触点",
-    "LTC长定时器线圈", "LTN长定时器当前值", "LSTS长累积定时器触点", "LSTC长累积定时定时器线圈",
+    "X输入继电器",
+    "Y输出继电器",
+    "M内部继电器",
+    "L锁存继电器",
+    "F报警器",
+    "B链接继电器",
+    "S步进继电器",
+    "D数据寄存器",
+    "W链接寄存器",
+    "TS定时器触点",
+    "TC定时器线圈",
+    "TN定时器当前值",
+    "SS累计定时器触点",
+    "SC累计定时器线圈",
+    "SN累计定时器当前值",
+    "CS计数器触点",
+    "CC计数器线圈",
+    "CN计数器当前值",
+    "LCS长计数器触点",
+    "LCC长计数器线圈",
+    "LCN长计数器当前值",
+    "SB链接特殊继电器",
+    "SW链接特殊寄存器",
+    "SM特殊继电器",
+    "SD特殊寄存器",
+    "Z变址寄存器",
+    "LZ长变址寄存器",
+    "R文件寄存器",
+    "LTS长定时器触点",
+    "LTC长定时器线圈",
+    "LTN长定时器当前值",
+    "LSTS长累积定时器触点",
+    "LSTC长累积定时定时器线圈",
     "LSTN长累积定时定时器当前值",
 };
 
 const char* const CHL_STR_NAME[REGISTER_TYPE_COUNT] = {
-    "X", "Y", "M", "L", "F", "B", "S", "D", "W", "TS", "TC", "TN", "SS", "SC", "SN", "CS", "CC",
-    "CN", "LCS", "LCC", "LCN", "SB", "SW", "SM", "SD", "Z", "LZ", "R", "LTS", "LTC", "LT", "LSTS", "LSTC", "LST",
+    "X",  "Y",   "M",   "L",   "F",  "B",  "S",  "D",  "W", "TS", "TC", "TN",  "SS",  "SC", "SN",   "CS",   "CC",
+    "CN", "LCS", "LCC", "LCN", "SB", "SW", "SM", "SD", "Z", "LZ", "R",  "LTS", "LTC", "LT", "LSTS", "LSTC", "LST",
 };
 
-#define ZOLT_DEVICE_CODES                                                                                      \
-    {"9C", "9D", "90", "92", "93", "A0", "98", "A8", "B4", "C1", "C0", "C2", "C7", "C6", "C8", "C4", "C3", "C5", \
-     "55", "54", "56", "A1", "B5", "91", "A9", "CC", "62", "AF", "51", "50", "52", "59", "58", "5A"}
+#define ZOLT_DEVICE_CODES                                                                                                                  \
+    {                                                                                                                                      \
+        "9C", "9D", "90", "92", "93", "A0", "98", "A8", "B4", "C1", "C0", "C2", "C7", "C6", "C8", "C4", "C3", "C5", "55", "54", "56",      \
+            "A1", "B5", "91", "A9", "CC", "62", "AF", "51", "50", "52", "59", "58", "5A"                                                   \
+    }
 const char* const CHL_STR_READORDER[REGISTER_TYPE_COUNT] = ZOLT_DEVICE_CODES;
 const char* const CHL_STR_WRITEORDER[REGISTER_TYPE_COUNT] = ZOLT_DEVICE_CODES;
 #undef ZOLT_DEVICE_CODES
@@ -62,16 +91,14 @@ const char* const CHL_STR_WRITEORDER[REGISTER_TYPE_COUNT] = ZOLT_DEVICE_CODES;
 #define D4 "%.4d"
 #define X4 "%.4x"
 const char* const DEV_STR_ADDRESSFORMAT[REGISTER_TYPE_COUNT] = {
-    D4, D4, D4, D4, D4, X4, D4, D4, X4, D4, D4, D4, D4, D4, D4, D4, D4,
-    D4, D4, D4, D4, X4, X4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4,
+    D4, D4, D4, D4, D4, X4, D4, D4, X4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4, X4, X4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4, D4,
 };
 #undef D4
 #undef X4
 
 #define WB "_%.2d"
 const char* const DEV_STR_BITFORMAT[REGISTER_TYPE_COUNT] = {
-    "", "", "", "", "", "", "", WB, WB, "", "", WB, "", "", WB, "", "",
-    WB, "", "", WB, "", WB, "", WB, WB, WB, WB, "", "", WB, "", "", WB,
+    "", "", "", "", "", "", "", WB, WB, "", "", WB, "", "", WB, "", "", WB, "", "", WB, "", WB, "", WB, WB, WB, WB, "", "", WB, "", "", WB,
 };
 #undef WB
 
@@ -79,8 +106,10 @@ const uint32_t DEV_CHL_WORD_LEN_TYPE[REGISTER_TYPE_COUNT] = {
     0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 2, 0, 1, 0, 1, 1, 2, 1, 0, 0, 2, 0, 0, 2,
 };
 
-#define ZOLT_BLOCK_LIMITS(B, W)                                                                       \
-    {B, B, B, B, B, B, B, W, W, B, B, W, B, B, W, B, B, W, B, B, W, B, W, B, W, W, W, W, B, B, W, B, B, W}
+#define ZOLT_BLOCK_LIMITS(B, W)                                                                                                            \
+    {                                                                                                                                      \
+        B, B, B, B, B, B, B, W, W, B, B, W, B, B, W, B, B, W, B, B, W, B, W, B, W, W, W, W, B, B, W, B, B, W                               \
+    }
 const uint32_t DEV_READBLK_MAXNUM[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS(400, 60);
 const uint32_t DEV_WRITEBLK_MAXNUM[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS(400, 60);
 const char* const CHLTYPE_STR_EDIT3[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS("400", "60");
@@ -112,9 +141,8 @@ const char* const DATATYPE_STR_SELECT2NAME[DATATYPE_COUNT] = {
 };
 
 const char* const DATATYPE_STR_BITNAME[BITNAME_COUNT] = {
-    "BT00", "BT01", "BT02", "BT03", "BT04", "BT05", "BT06", "BT07", "BT08", "BT09", "BT10",
-    "BT11", "BT12", "BT13", "BT14", "BT15", "BT16", "BT17", "BT18", "BT19", "BT20", "BT21",
-    "BT22", "BT23", "BT24", "BT25", "BT26", "BT27", "BT28", "BT29", "BT30", "BT31",
+    "BT00", "BT01", "BT02", "BT03", "BT04", "BT05", "BT06", "BT07", "BT08", "BT09", "BT10", "BT11", "BT12", "BT13", "BT14", "BT15",
+    "BT16", "BT17", "BT18", "BT19", "BT20", "BT21", "BT22", "BT23", "BT24", "BT25", "BT26", "BT27", "BT28", "BT29", "BT30", "BT31",
 };
 
 #define B(n) "通道的第" #n "位"
@@ -128,9 +156,9 @@ const char* const DATATYPE_STR_SELECT2BITNAME[BITNAME_COUNT] = {BITS_0_15, BITS_
 #define LIST24 LIST23, NSTR
 #define LIST36 BITS_0_15, BITS_16_31, N32U, N32S, N32D, N32F
 const char* const SELECT2_STR_PROPERTYNAME[SELECT2_OPTION_TOTAL] = {
-    LIST24, /* D */ LIST23, /* W */ LIST23, /* TN */ LIST23, /* SN */ LIST23, /* CN */ LIST36, /* LCN */
-    LIST23, /* SW */ LIST24, /* SD */ LIST23, /* Z */ LIST36, /* LZ */ LIST24, /* R */ LIST36, /* LTN */
-    LIST36, /* LSTN */
+    LIST24, /* D */ LIST23,  /* W */ LIST23,  /* TN */ LIST23, /* SN */ LIST23, /* CN */ LIST36, /* LCN */
+    LIST23, /* SW */ LIST24, /* SD */ LIST23, /* Z */ LIST36,  /* LZ */ LIST24, /* R */ LIST36,  /* LTN */
+    LIST36,                                                                                      /* LSTN */
 };
 #undef LIST23
 #undef LIST24
@@ -163,7 +191,8 @@ const char* const DEVROW_STR_CHLREADMAX = kRowCHLREADMAX;
 const char* const DEVROW_STR_CHLNAME = kRowCHLNAME;
 const char* const DEVROW_STR_CHLLOGICADDRESS = kRowCHLLOGICADDRESS;
 const char* const DEVROW_STR_PROPERTYNAME[DEVROW_PROPERTY_COUNT] = {
-    kRowCHLRWFLAG, kRowCHLTYPE, kRowCHLADDRESS, kRowCHLBIT, kRowCHLDATATYPE, kRowCHLREADFASTFLAG, kRowCHLREADMAX, kRowCHLNAME, kRowCHLLOGICADDRESS,
+    kRowCHLRWFLAG,       kRowCHLTYPE,    kRowCHLADDRESS, kRowCHLBIT,          kRowCHLDATATYPE,
+    kRowCHLREADFASTFLAG, kRowCHLREADMAX, kRowCHLNAME,    kRowCHLLOGICADDRESS,
 };
 const uint32_t DEVROW_DWORD_PROPERTYTYPE[DEVROW_PROPERTY_COUNT] = {1, 1, 1, 1, 1, 1, 1, 2, 1};
 const uint32_t DEVROW_DWORD_PROPERTYTAXIS[DEVROW_PROPERTY_COUNT] = {0, 1, 1, 1, 0, 0, 0, 0, 0};
@@ -208,8 +237,7 @@ const char* const DLG_STR_PROPERTYNAME[6] = {L1, L2, L3, L4, L5, L6};
 #undef L6
 
 const char* const IOCTRL_STR_PROPERTYNAME[IOCTRL_COMMAND_COUNT] = {
-    "READ", "WRITE", "READ32", "WRITE32", "READP", "WRITEP", "READPV", "WRITEPV",
-    "READBLOCK", "WRITEBLOCK", "ReadMutiReg", "WriteMutiReg",
+    "READ", "WRITE", "READ32", "WRITE32", "READP", "WRITEP", "READPV", "WRITEPV", "READBLOCK", "WRITEBLOCK", "ReadMutiReg", "WriteMutiReg",
 };
 const char* const DEV_STR_READ = "READ";
 const char* const DEV_STR_WRITE = "WRITE";

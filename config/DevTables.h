@@ -15,11 +15,40 @@ constexpr int IOCTRL_COMMAND_COUNT = 12;
 
 // Register types that other code names directly.
 enum RegisterType : int {
-    REG_X = 0, REG_Y = 1, REG_M = 2, REG_L = 3, REG_F = 4, REG_B = 5, REG_S = 6, REG_D = 7, REG_W = 8,
-    REG_TS = 9, REG_TC = 10, REG_TN = 11, REG_SS = 12, REG_SC = 13, REG_SN = 14, REG_CS = 15, REG_CC = 16,
-    REG_CN = 17, REG_LCS = 18, REG_LCC = 19, REG_LCN = 20, REG_SB = 21, REG_SW = 22, REG_SM = 23,
-    REG_SD = 24, REG_Z = 25, REG_LZ = 26, REG_R = 27, REG_LTS = 28, REG_LTC = 29, REG_LTN = 30,
-    REG_LSTS = 31, REG_LSTC = 32, REG_LSTN = 33,
+    REG_X = 0,
+    REG_Y = 1,
+    REG_M = 2,
+    REG_L = 3,
+    REG_F = 4,
+    REG_B = 5,
+    REG_S = 6,
+    REG_D = 7,
+    REG_W = 8,
+    REG_TS = 9,
+    REG_TC = 10,
+    REG_TN = 11,
+    REG_SS = 12,
+    REG_SC = 13,
+    REG_SN = 14,
+    REG_CS = 15,
+    REG_CC = 16,
+    REG_CN = 17,
+    REG_LCS = 18,
+    REG_LCC = 19,
+    REG_LCN = 20,
+    REG_SB = 21,
+    REG_SW = 22,
+    REG_SM = 23,
+    REG_SD = 24,
+    REG_Z = 25,
+    REG_LZ = 26,
+    REG_R = 27,
+    REG_LTS = 28,
+    REG_LTC = 29,
+    REG_LTN = 30,
+    REG_LSTS = 31,
+    REG_LSTC = 32,
+    REG_LSTN = 33,
 };
 
 // Channel data-type codes a row stores.
@@ -31,23 +60,40 @@ constexpr int CHLCODE_DUB = 86, CHLCODE_DB = 87, CHLCODE_DD = 88, CHLCODE_DF = 8
 constexpr int CHLCODE_DECIMAL_TEXT = 100;
 constexpr int CHLCODE_STRING = 131;
 
-extern const char* const CHLTYPE_STR_000; extern const char* const CHLTYPE_STR_001;
-extern const char* const CHLTYPE_STR_002; extern const char* const CHLTYPE_STR_003;
-extern const char* const CHLTYPE_STR_004; extern const char* const CHLTYPE_STR_005;
-extern const char* const CHLTYPE_STR_006; extern const char* const CHLTYPE_STR_007;
-extern const char* const CHLTYPE_STR_008; extern const char* const CHLTYPE_STR_009;
-extern const char* const CHLTYPE_STR_010; extern const char* const CHLTYPE_STR_011;
-extern const char* const CHLTYPE_STR_012; extern const char* const CHLTYPE_STR_013;
-extern const char* const CHLTYPE_STR_014; extern const char* const CHLTYPE_STR_015;
-extern const char* const CHLTYPE_STR_016; extern const char* const CHLTYPE_STR_017;
-extern const char* const CHLTYPE_STR_018; extern const char* const CHLTYPE_STR_019;
-extern const char* const CHLTYPE_STR_020; extern const char* const CHLTYPE_STR_021;
-extern const char* const CHLTYPE_STR_022; extern const char* const CHLTYPE_STR_023;
-extern const char* const CHLTYPE_STR_024; extern const char* const CHLTYPE_STR_025;
-extern const char* const CHLTYPE_STR_026; extern const char* const CHLTYPE_STR_027;
-extern const char* const CHLTYPE_STR_028; extern const char* const CHLTYPE_STR_029;
-extern const char* const CHLTYPE_STR_030; extern const char* const CHLTYPE_STR_031;
-extern const char* const CHLTYPE_STR_032; extern const char* const CHLTYPE_STR_033;
+extern const char* const CHLTYPE_STR_000;
+extern const char* const CHLTYPE_STR_001;
+extern const char* const CHLTYPE_STR_002;
+extern const char* const CHLTYPE_STR_003;
+extern const char* const CHLTYPE_STR_004;
+extern const char* const CHLTYPE_STR_005;
+extern const char* const CHLTYPE_STR_006;
+extern const char* const CHLTYPE_STR_007;
+extern const char* const CHLTYPE_STR_008;
+extern const char* const CHLTYPE_STR_009;
+extern const char* const CHLTYPE_STR_010;
+extern const char* const CHLTYPE_STR_011;
+extern const char* const CHLTYPE_STR_012;
+extern const char* const CHLTYPE_STR_013;
+extern const char* const CHLTYPE_STR_014;
+extern const char* const CHLTYPE_STR_015;
+extern const char* const CHLTYPE_STR_016;
+extern const char* const CHLTYPE_STR_017;
+extern const char* const CHLTYPE_STR_018;
+extern const char* const CHLTYPE_STR_019;
+extern const char* const CHLTYPE_STR_020;
+extern const char* const CHLTYPE_STR_021;
+extern const char* const CHLTYPE_STR_022;
+extern const char* const CHLTYPE_STR_023;
+extern const char* const CHLTYPE_STR_024;
+extern const char* const CHLTYPE_STR_025;
+extern const char* const CHLTYPE_STR_026;
+extern const char* const CHLTYPE_STR_027;
+extern const char* const CHLTYPE_STR_028;
+extern const char* const CHLTYPE_STR_029;
+extern const char* const CHLTYPE_STR_030;
+extern const char* const CHLTYPE_STR_031;
+extern const char* const CHLTYPE_STR_032;
+extern const char* const CHLTYPE_STR_033;
 extern const char* const CHLTYPE_STR_PROPERTYNAME[REGISTER_TYPE_COUNT];
 
 extern const char* const CHL_STR_NAME[REGISTER_TYPE_COUNT];
@@ -100,8 +146,12 @@ extern const char* const DEV_STR_ZOLTSTRDATA;
 extern const char* const DEV_STR_PROPERTYNAME[4];
 extern const char* const DEV_STR_PROPERTLIST[6];
 extern const char* const DEV_STR_COLTITAL[3];
-extern const char* const DLG_STR_001; extern const char* const DLG_STR_002; extern const char* const DLG_STR_003;
-extern const char* const DLG_STR_004; extern const char* const DLG_STR_005; extern const char* const DLG_STR_006;
+extern const char* const DLG_STR_001;
+extern const char* const DLG_STR_002;
+extern const char* const DLG_STR_003;
+extern const char* const DLG_STR_004;
+extern const char* const DLG_STR_005;
+extern const char* const DLG_STR_006;
 extern const char* const DLG_STR_PROPERTYNAME[6];
 
 extern const char* const DEV_STR_READ;

@@ -11,8 +11,8 @@
 #include <vector>
 
 namespace ADT {
-using Value = std::variant<char, unsigned char, short, unsigned short, int, unsigned int, long long,
-                           unsigned long long, float, double, std::string, std::wstring>;
+using Value = std::variant<char, unsigned char, short, unsigned short, int, unsigned int, long long, unsigned long long, float, double,
+                           std::string, std::wstring>;
 }
 
 namespace Device {
@@ -35,7 +35,9 @@ template <class T>
 class PropertyConfig : public IPropertyConfig {
 public:
     PropertyConfig(std::string name, PropertyState state, T defaultValue)
-        : m_name(std::move(name)), m_state(state), m_default(defaultValue), m_value(defaultValue) {}
+        : m_name(std::move(name)), m_state(state), m_default(defaultValue), m_value(defaultValue)
+    {
+    }
     std::string getPropertyName() const override { return m_name; }
     int getPropertyType() const override { return 1; }
     PropertyState getPropertyState() const override { return m_state; }
@@ -67,7 +69,9 @@ template <class T>
 class GeneralPropertyConfig : public PropertyConfig<T> {
 public:
     GeneralPropertyConfig(std::string name, IPropertyConfig::PropertyState state, T defaultValue, T minimum, T maximum)
-        : PropertyConfig<T>(std::move(name), state, defaultValue), m_min(minimum), m_max(maximum) {}
+        : PropertyConfig<T>(std::move(name), state, defaultValue), m_min(minimum), m_max(maximum)
+    {
+    }
     bool _CheckValue(const unsigned& value) const override { return m_min <= value && value <= m_max; }
     T Minimum() const { return m_min; }
     T Maximum() const { return m_max; }
@@ -79,7 +83,9 @@ private:
 class EnumPropertyConfig : public PropertyConfig<unsigned int> {
 public:
     EnumPropertyConfig(std::string name, PropertyState state, unsigned defaultValue)
-        : PropertyConfig<unsigned int>(std::move(name), state, defaultValue) {}
+        : PropertyConfig<unsigned int>(std::move(name), state, defaultValue)
+    {
+    }
     int getPropertyType() const override { return 4; }
     bool _CheckValue(const unsigned&) const override { return true; }
     // Adds an option unless the same text is already there.
@@ -92,7 +98,8 @@ private:
 
 } // namespace Device
 
-namespace DEV_DLL_FRAME { namespace DEV_DLL_CTRL {
+namespace DEV_DLL_FRAME {
+namespace DEV_DLL_CTRL {
 
 class stProperty {
 public:
@@ -111,7 +118,8 @@ public:
     virtual std::vector<std::string> GetEumList() const = 0;
 };
 
-}} // namespace DEV_DLL_FRAME::DEV_DLL_CTRL
+} // namespace DEV_DLL_CTRL
+} // namespace DEV_DLL_FRAME
 
 template <class Config>
 class PropertyWraper;

@@ -38,7 +38,7 @@ void COwnerArchive::HeaderStep()
         mfCheckBuffer(2);
         std::memcpy(m_buffer.GetData() + m_nPosition, header, 2);
         m_nPosition += 2;
-            return;
+        return;
     }
     unsigned char header[2] = {0, 0};
     SvrRead(header, 2);

@@ -10,7 +10,7 @@ namespace {
 constexpr unsigned kTableEntryBytes = 12;
 constexpr unsigned kRecordHeaderBytes = 16;
 enum RecordKind : uint32_t { KIND_INT = 0, KIND_INT2 = 1, KIND_DOUBLE = 2, KIND_TEXT = 3, KIND_ENUM = 4 };
-}
+} // namespace
 
 void DevBaseSerialize::open(const unsigned char* data, unsigned size)
 {

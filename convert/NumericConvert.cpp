@@ -38,9 +38,12 @@ int CDevServer::HexCharsOfCode(int code)
 double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
 {
     int n = 0;
-    if (code >= 0 && code <= 15) n = 2 * length;
-    else if (code >= CHLCODE_BUB && code <= CHLCODE_DF) n = HexCharsOfCode(code);
-    else if (code == CHLCODE_DECIMAL_TEXT) n = length;
+    if (code >= 0 && code <= 15)
+        n = 2 * length;
+    else if (code >= CHLCODE_BUB && code <= CHLCODE_DF)
+        n = HexCharsOfCode(code);
+    else if (code == CHLCODE_DECIMAL_TEXT)
+        n = length;
     if (n < 0 || n > text.GetLength()) return 0.0;
 
     const CString field = ReverseGroups(text.Left(n), group);
@@ -87,16 +90,24 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
         switch (code) {
         case CHLCODE_BUB: shown &= 0xFFu; break;
         case CHLCODE_BB: shown = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(v & 0xFF))); break;
-        case CHLCODE_BD: shown &= 0xFFu; suffix = "d"; break;
+        case CHLCODE_BD:
+            shown &= 0xFFu;
+            suffix = "d";
+            break;
         case CHLCODE_WUB: shown &= 0xFFFFu; break;
         case CHLCODE_WB: shown = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(v & 0xFFFF))); break;
-        case CHLCODE_WD: shown &= 0xFFFFu; suffix = "d"; break;
+        case CHLCODE_WD:
+            shown &= 0xFFFFu;
+            suffix = "d";
+            break;
         case CHLCODE_DD: suffix = "d"; break;
         default: break;
         }
         const CString format = numberFormat + suffix;
-        if (*suffix == 'd') digits.Format(format.c_str(), static_cast<int32_t>(shown));
-        else digits.Format(format.c_str(), shown);
+        if (*suffix == 'd')
+            digits.Format(format.c_str(), static_cast<int32_t>(shown));
+        else
+            digits.Format(format.c_str(), shown);
     } else if (code == CHLCODE_DF) {
         const float single = static_cast<float>(value);
         uint32_t pattern;

@@ -44,12 +44,9 @@ int cstringToDouble(CString text, void* out, bool positive)
 }
 
 const ConvertTableRow convert_table[CONVERT_TABLE_COUNT] = {
-    {"%d", cstringToInt, "c string to int number"},
-    {"%u", cstringToUInt, "c string to unsigned int number"},
-    {"%ld", cstringToLong, "c string to long number"},
-    {"%x", cstringToHex, "c string to hex number"},
-    {"%o", cstringToOct, "c string to oct number"},
-    {"%f", cstringToFloat, "c string to float number"},
+    {"%d", cstringToInt, "c string to int number"},       {"%u", cstringToUInt, "c string to unsigned int number"},
+    {"%ld", cstringToLong, "c string to long number"},    {"%x", cstringToHex, "c string to hex number"},
+    {"%o", cstringToOct, "c string to oct number"},       {"%f", cstringToFloat, "c string to float number"},
     {"%lf", cstringToDouble, "c string to float number"},
 };
 

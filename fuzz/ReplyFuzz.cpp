@@ -57,12 +57,13 @@ private:
 
 std::vector<unsigned char> Configuration()
 {
-    using testing_support::Node;
     using KVSG::MakeVariable;
+    using testing_support::Node;
     return testing_support::Blob(
         Node(MakeVariable("", "", 21, 0, 0),
-             {Node(MakeVariable("w", "w", 3, REG_D, 10)), Node(MakeVariable("d", "d", 5, REG_D, 12)), Node(MakeVariable("f", "f", 9, REG_D, 14)),
-              Node(MakeVariable("b", "b", 0, REG_D, 16, 5)), Node(MakeVariable("m", "m", 0, REG_M, 20)), Node(MakeVariable("z", "z", 5, REG_LZ, 1)),
+             {Node(MakeVariable("w", "w", 3, REG_D, 10)), Node(MakeVariable("d", "d", 5, REG_D, 12)),
+              Node(MakeVariable("f", "f", 9, REG_D, 14)), Node(MakeVariable("b", "b", 0, REG_D, 16, 5)),
+              Node(MakeVariable("m", "m", 0, REG_M, 20)), Node(MakeVariable("z", "z", 5, REG_LZ, 1)),
               Node(MakeVariable("s", "s", 12, REG_D, 100, 0xFFFFFFFFu, 10)), Node(MakeVariable("u", "u", 11, REG_D, 200, 0xFFFFFFFFu, 4))}),
         {"w", "d", "f", "b", "m", "z", "s", "u"});
 }

@@ -37,7 +37,10 @@ public:
     TYPE& operator[](int index) { return m_data[static_cast<size_t>(index)]; }
     const TYPE& operator[](int index) const { return m_data[static_cast<size_t>(index)]; }
     TYPE GetAt(int index) const { return InRange(index) ? m_data[static_cast<size_t>(index)] : TYPE(); }
-    void SetAt(int index, ARG_TYPE value) { if (InRange(index)) m_data[static_cast<size_t>(index)] = value; }
+    void SetAt(int index, ARG_TYPE value)
+    {
+        if (InRange(index)) m_data[static_cast<size_t>(index)] = value;
+    }
 
     void SetAtGrow(int index, ARG_TYPE value)
     {

@@ -8,7 +8,10 @@
 
 void CString::Format(const char* format, ...)
 {
-    if (!format) { m_str.clear(); return; }
+    if (!format) {
+        m_str.clear();
+        return;
+    }
     va_list args;
     va_start(args, format);
     va_list copy;

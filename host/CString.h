@@ -13,10 +13,26 @@ public:
     CString(char ch, int count) : m_str(count > 0 ? static_cast<size_t>(count) : 0u, ch) {}
     CString(const char* data, int length) : m_str(data ? data : "", (data && length > 0) ? static_cast<size_t>(length) : 0u) {}
 
-    CString& operator=(const char* text) { m_str = text ? text : ""; return *this; }
-    CString& operator+=(const CString& other) { m_str += other.m_str; return *this; }
-    CString& operator+=(const char* text) { if (text) m_str += text; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
+    CString& operator=(const char* text)
+    {
+        m_str = text ? text : "";
+        return *this;
+    }
+    CString& operator+=(const CString& other)
+    {
+        m_str += other.m_str;
+        return *this;
+    }
+    CString& operator+=(const char* text)
+    {
+        if (text) m_str += text;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_str += ch;
+        return *this;
+    }
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
@@ -65,7 +81,27 @@ private:
     std::string m_str;
 };
 
-inline CString operator+(const CString& a, const CString& b) { CString r(a); r += b; return r; }
-inline CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-inline CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
-inline CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
+inline CString operator+(const CString& a, const CString& b)
+{
+    CString r(a);
+    r += b;
+    return r;
+}
+inline CString operator+(const CString& a, const char* b)
+{
+    CString r(a);
+    r += b;
+    return r;
+}
+inline CString operator+(const char* a, const CString& b)
+{
+    CString r(a);
+    r += b;
+    return r;
+}
+inline CString operator+(const CString& a, char b)
+{
+    CString r(a);
+    r += b;
+    return r;
+}

@@ -8,10 +8,9 @@ namespace {
 std::mutex g_mutex;
 bool g_custom = false;
 zolt_log::Sink g_sink;
-}
+} // namespace
 
-int logger_printf(int level, const char* function, const char* file, int line, int, int, const char* tag,
-                  const char* format, ...)
+int logger_printf(int level, const char* function, const char* file, int line, int, int, const char* tag, const char* format, ...)
 {
     char text[1024] = {0};
     if (format) {
@@ -26,8 +25,7 @@ int logger_printf(int level, const char* function, const char* file, int line, i
         if (g_sink) g_sink({level, function ? function : "", file ? file : "", line, tag ? tag : "", text});
         return 0;
     }
-    std::fprintf(stderr, "[%d] %s %s (%s:%d) %s\n", level, tag ? tag : "", function ? function : "",
-                 file ? file : "", line, text);
+    std::fprintf(stderr, "[%d] %s %s (%s:%d) %s\n", level, tag ? tag : "", function ? function : "", file ? file : "", line, text);
     return 0;
 }
 
@@ -44,4 +42,4 @@ void ResetSink()
     g_custom = false;
     g_sink = nullptr;
 }
-}
+} // namespace zolt_log

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-int logger_printf(int level, const char* function, const char* file, int line, int reserved, int kind,
-                  const char* tag, const char* format, ...)
+int logger_printf(int level, const char* function, const char* file, int line, int reserved, int kind, const char* tag, const char* format,
+                  ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 8, 9)))
 #endif
@@ -25,4 +25,4 @@ using Sink = std::function<void(const Line&)>;
 // An empty sink silences the logger; ResetSink restores stderr.
 void SetSink(Sink sink);
 void ResetSink();
-}
+} // namespace zolt_log

@@ -7,7 +7,7 @@
 namespace {
 std::atomic<bool> g_virtual{false};
 std::atomic<uint64_t> g_virtualNow{0};
-}
+} // namespace
 
 uint64_t Zolt_GetTickCount()
 {
@@ -31,4 +31,4 @@ void UseVirtualClock(bool enabled, uint64_t startMs)
     g_virtualNow = startMs;
     g_virtual = enabled;
 }
-}
+} // namespace zolt_clock

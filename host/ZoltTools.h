@@ -12,4 +12,4 @@ namespace zolt_clock {
 // Switches between the real monotonic clock and a virtual one starting at
 // startMs. Returns to the real clock with enabled = false.
 void UseVirtualClock(bool enabled, uint64_t startMs = 1000);
-}
+} // namespace zolt_clock

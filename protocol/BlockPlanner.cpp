@@ -28,10 +28,7 @@ struct Planner {
         const int table = static_cast<int>(DEV_READBLK_MAXNUM[type]);
         return mode == kWritePlanMode ? table : std::min(table, dev.m_nReadCap);
     }
-    int TypeLimit(int type) const
-    {
-        return type < dev.m_arTypeLimit.GetSize() ? static_cast<int>(dev.m_arTypeLimit[type]) : 0;
-    }
+    int TypeLimit(int type) const { return type < dev.m_arTypeLimit.GetSize() ? static_cast<int>(dev.m_arTypeLimit[type]) : 0; }
     int LinkLimit(int type, int mode) const
     {
         return mode == kWritePlanMode ? static_cast<int>(DEV_READBLK_MAXNUM[type]) : std::min(TypeLimit(type), dev.m_nReadCap);
@@ -92,8 +89,8 @@ int CDevBas::mfMakeBlockDynamic(ZOLT_DATA& data, CArray<int, int>& refs, int mod
         const unsigned address = row.GetdwValue(ROW_ADDRESS);
         if (open) {
             const bool continues = static_cast<int>(rowType) == type && address >= lastAddress &&
-                                   row.GetdwValue(ROW_DATATYPE) != CHLCODE_STRING && command != kDirectWrite &&
-                                   command != kDirectWrite32 && (address == startAddress || !IsDoubleWordType(rowType));
+                                   row.GetdwValue(ROW_DATATYPE) != CHLCODE_STRING && command != kDirectWrite && command != kDirectWrite32 &&
+                                   (address == startAddress || !IsDoubleWordType(rowType));
             const int lastWidth = ChannelWidth(plan.Row(last));
             if (!continues) {
                 close(BLOCK_ALONE);
@@ -174,9 +171,12 @@ int CDevBas::mfAnalyzeDynBlock(ZOLT_DATA& data, int fromRank, int mode, int coun
                     block.m_nLinkFlag = BLOCK_ALONE;
                 } else {
                     const int gap = plan.Span(block.m_nLastRow, next.m_nFirstRow);
-                    if (static_cast<int64_t>(block.m_nLength) + gap > limit) block.m_nLinkFlag = BLOCK_ALONE;
-                    else if (gap >= kLinkGap) block.m_nLinkFlag = BLOCK_GAP_TOO_LARGE;
-                    else block.m_nLinkFlag = plan.Span(block.m_nFirstRow, next.m_nLastRow) <= limit ? BLOCK_LINKABLE : BLOCK_ALONE;
+                    if (static_cast<int64_t>(block.m_nLength) + gap > limit)
+                        block.m_nLinkFlag = BLOCK_ALONE;
+                    else if (gap >= kLinkGap)
+                        block.m_nLinkFlag = BLOCK_GAP_TOO_LARGE;
+                    else
+                        block.m_nLinkFlag = plan.Span(block.m_nFirstRow, next.m_nLastRow) <= limit ? BLOCK_LINKABLE : BLOCK_ALONE;
                     if (block.m_nLinkFlag == BLOCK_LINKABLE && countLinks != 0) ++links;
                 }
             }

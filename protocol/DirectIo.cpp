@@ -15,8 +15,18 @@
 namespace {
 
 enum Command : int {
-    CMD_READ = 0, CMD_WRITE, CMD_READ32, CMD_WRITE32, CMD_READP, CMD_WRITEP, CMD_READPV, CMD_WRITEPV,
-    CMD_READBLOCK, CMD_WRITEBLOCK, CMD_READMUTIREG, CMD_WRITEMUTIREG,
+    CMD_READ = 0,
+    CMD_WRITE,
+    CMD_READ32,
+    CMD_WRITE32,
+    CMD_READP,
+    CMD_WRITEP,
+    CMD_READPV,
+    CMD_WRITEPV,
+    CMD_READBLOCK,
+    CMD_WRITEBLOCK,
+    CMD_READMUTIREG,
+    CMD_WRITEMUTIREG,
 };
 constexpr int kAttempts = 3;
 
@@ -25,16 +35,16 @@ bool IsWrite(int index) { return index % 2 == 1; }
 // Channels of one command in the order the command names them.
 struct Channel {
     CDevRow row;
-    CString parameter;  // host variable of a single-valued channel
-    CString text;       // value text of the block and multi-register writes
+    CString parameter; // host variable of a single-valued channel
+    CString text;      // value text of the block and multi-register writes
     int tableRow = -1;
 };
 
 struct ParsedCommand {
     std::vector<Channel> channels;
-    CString resultParameter;  // READBLOCK / ReadMutiReg: one variable for all values
+    CString resultParameter; // READBLOCK / ReadMutiReg: one variable for all values
     CString statusParameter;
-    int blockWidth = 0;       // values per repetition of a READBLOCK
+    int blockWidth = 0; // values per repetition of a READBLOCK
 };
 
 std::vector<CString> Fields(const CString& part)
@@ -145,8 +155,10 @@ std::vector<CString> ValueTexts(ZOLT_DATA& data, const std::vector<CString>& fie
     // Carriage-return/line-feed pairs are removed, not separators.
     CString clean;
     for (int i = 0; i < joined.GetLength(); ++i) {
-        if (joined[i] == '\r' && i + 1 < joined.GetLength() && joined[i + 1] == '\n') ++i;
-        else clean += joined[i];
+        if (joined[i] == '\r' && i + 1 < joined.GetLength() && joined[i + 1] == '\n')
+            ++i;
+        else
+            clean += joined[i];
     }
     return Fields(clean);
 }
@@ -170,7 +182,10 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
     int option = 0;
 
     switch (index) {
-    case CMD_READ: case CMD_WRITE: case CMD_READ32: case CMD_WRITE32: {
+    case CMD_READ:
+    case CMD_WRITE:
+    case CMD_READ32:
+    case CMD_WRITE32: {
         const int eq = f[2].Find('=');
         if (eq < 0 || !OptionOf(type, f[2].Left(eq), option) || !Generate(info, option, 1, out)) return false;
         const CString target = f[2].Mid(eq + 1).Trim();
@@ -179,7 +194,10 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
         used = 3;
         break;
     }
-    case CMD_READP: case CMD_WRITEP: case CMD_READPV: case CMD_WRITEPV: {
+    case CMD_READP:
+    case CMD_WRITEP:
+    case CMD_READPV:
+    case CMD_WRITEPV: {
         if (f.size() < 5 || !OptionOf(type, f[2], option)) return false;
         const int count = CountOf(data, f[3]);
         if (!Generate(info, option, count, out)) return false;
@@ -191,7 +209,8 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
         } else {
             const CString& name = f[4];
             int digits = 0;
-            while (digits < name.GetLength() && name[name.GetLength() - 1 - digits] >= '0' && name[name.GetLength() - 1 - digits] <= '9') ++digits;
+            while (digits < name.GetLength() && name[name.GetLength() - 1 - digits] >= '0' && name[name.GetLength() - 1 - digits] <= '9')
+                ++digits;
             if (digits == 0) return false;
             const CString stem = name.Left(name.GetLength() - digits);
             int first = 0;
@@ -207,7 +226,8 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
         }
         break;
     }
-    case CMD_READBLOCK: case CMD_WRITEBLOCK: {
+    case CMD_READBLOCK:
+    case CMD_WRITEBLOCK: {
         if (f.size() < 5) return false;
         std::vector<int> options;
         CString types = f[2];
@@ -227,7 +247,8 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
         used = 4;
         break;
     }
-    case CMD_READMUTIREG: case CMD_WRITEMUTIREG: {
+    case CMD_READMUTIREG:
+    case CMD_WRITEMUTIREG: {
         if (f.size() < 5 || !OptionOf(type, f[3], option)) return false;
         if (!Generate(info, option, CountOf(data, f[2]), out)) return false;
         used = 4;
@@ -253,9 +274,12 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
 CString FormatValue(double value, unsigned code)
 {
     CString text;
-    if (code == CHLCODE_DUB) text.Format("%u", static_cast<unsigned>(CDevServer::Double2Int(value)));
-    else if (code == CHLCODE_DF || code == CHLCODE_DECIMAL_TEXT) text.Format("%lf", value);
-    else text.Format("%d", CDevServer::Double2Int(value));
+    if (code == CHLCODE_DUB)
+        text.Format("%u", static_cast<unsigned>(CDevServer::Double2Int(value)));
+    else if (code == CHLCODE_DF || code == CHLCODE_DECIMAL_TEXT)
+        text.Format("%lf", value);
+    else
+        text.Format("%d", CDevServer::Double2Int(value));
     return text;
 }
 
@@ -317,7 +341,8 @@ int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
         for (Channel& channel : command.channels) {
             const unsigned code = channel.row.GetdwValue(ROW_DATATYPE);
             double v = 0.0;
-            if (index == CMD_WRITE || index == CMD_WRITEP || index == CMD_WRITEPV) CDevServer::SvrGetParaValue(temp, channel.parameter, v);
+            if (index == CMD_WRITE || index == CMD_WRITEP || index == CMD_WRITEPV)
+                CDevServer::SvrGetParaValue(temp, channel.parameter, v);
             else {
                 CString text = channel.text;
                 if (index == CMD_WRITE32) {

@@ -10,14 +10,14 @@ namespace slmp {
 // The end codes by name; the table below gives each its meaning.
 namespace endcode {
 constexpr uint16_t kOk = 0x0000;
-constexpr uint16_t kNotWhileRunning = 0x4013;         // latch clear and the like refused in RUN
-constexpr uint16_t kPointsOutOfRange = 0xC051;        // batch read/write point count
-constexpr uint16_t kRandomPointsOutOfRange = 0xC054;  // random read/write point count
-constexpr uint16_t kDeviceOutOfRange = 0xC056;        // start + count past the area
-constexpr uint16_t kUnsupportedCommand = 0xC059;      // command or subcommand
-constexpr uint16_t kDeviceNotFound = 0xC05B;          // unknown device code
-constexpr uint16_t kWrongUnit = 0xC05C;               // bit units on a word device
-constexpr uint16_t kLengthMismatch = 0xC061;          // request data length
+constexpr uint16_t kNotWhileRunning = 0x4013;        // latch clear and the like refused in RUN
+constexpr uint16_t kPointsOutOfRange = 0xC051;       // batch read/write point count
+constexpr uint16_t kRandomPointsOutOfRange = 0xC054; // random read/write point count
+constexpr uint16_t kDeviceOutOfRange = 0xC056;       // start + count past the area
+constexpr uint16_t kUnsupportedCommand = 0xC059;     // command or subcommand
+constexpr uint16_t kDeviceNotFound = 0xC05B;         // unknown device code
+constexpr uint16_t kWrongUnit = 0xC05C;              // bit units on a word device
+constexpr uint16_t kLengthMismatch = 0xC061;         // request data length
 } // namespace endcode
 
 struct EndCodeInfo {

@@ -76,8 +76,8 @@ CString CutString(const ZOLT_DATA& data, const CString& response, const CDevRow&
     CString text;
     char* out = text.GetBufferSetLength(capacity);
     int left = capacity;
-    const int result = CDevServer::ConvertCode(unicode ? "UTF-16LE" : "GB18030", "UTF-8//IGNORE",
-                                               reinterpret_cast<char*>(bytes.GetData()), bytes.GetSize(), out, left);
+    const int result = CDevServer::ConvertCode(unicode ? "UTF-16LE" : "GB18030", "UTF-8//IGNORE", reinterpret_cast<char*>(bytes.GetData()),
+                                               bytes.GetSize(), out, left);
     // A failed conversion keeps the zero-filled buffer at its full length.
     if (result == 0) text.ReleaseBuffer(-1);
     return text;
@@ -85,8 +85,7 @@ CString CutString(const ZOLT_DATA& data, const CString& response, const CDevRow&
 
 } // namespace
 
-int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values,
-                              CStringArray& strings)
+int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings)
 {
     DEV_DATA* dev = data.m_pDevData;
     if (!dev || dev->m_nRankNum <= 0) return 0;
@@ -109,8 +108,7 @@ int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<
     return 0;
 }
 
-int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values,
-                        CStringArray& strings, int rank)
+int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings, int rank)
 {
     DEV_DATA* dev = data.m_pDevData;
     if (!dev) return ENGINE_NO_BLOCK;

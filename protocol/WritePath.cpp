@@ -24,8 +24,7 @@ CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
     CString source = text;
     char* in = source.GetBuffer(textLength + 1);
     const int result = CDevServer::ConvertCode("UTF-8", unicode ? "UTF-16LE//IGNORE" : "GB18030//IGNORE", in,
-                                               unicode ? textLength + 1 : textLength,
-                                               reinterpret_cast<char*>(bytes.GetData()), left);
+                                               unicode ? textLength + 1 : textLength, reinterpret_cast<char*>(bytes.GetData()), left);
     source.ReleaseBuffer(textLength);
     if (result == 0) bytes.SetSize(capacity - left);
     CDevServer::SvrChangeStrIncode(bytes, static_cast<int>(dev.Param(PARAM_DECODEORDER, 1)));
@@ -82,8 +81,8 @@ bool HasBitRow(const CDevTable& table, int firstRow, int lastRow)
 // named by a row, numeric rows as their code formats them, and bits changed
 // in words read first. False (nothing may be sent) when a word would be
 // sent that no row names, or the words around a bit could not be read.
-bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int lastRow, unsigned type, unsigned address,
-                  int points, const CArray<double, double>& values, CString& payload)
+bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int lastRow, unsigned type, unsigned address, int points,
+                  const CArray<double, double>& values, CString& payload)
 {
     const size_t count = static_cast<size_t>(points);
     std::vector<uint16_t> image;
@@ -99,8 +98,10 @@ bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int las
             const size_t at = offset + code / 16;
             if (at >= count) return false;
             const uint16_t mask = static_cast<uint16_t>(1u << (code % 16));
-            if (CDevServer::Double2Int(v) != 0) image[at] |= mask;
-            else image[at] &= static_cast<uint16_t>(~mask);
+            if (CDevServer::Double2Int(v) != 0)
+                image[at] |= mask;
+            else
+                image[at] &= static_cast<uint16_t>(~mask);
             words[at] = ImageBytes(image[at]);
             continue;
         }
@@ -122,8 +123,8 @@ bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int las
 
 // Data of a bit-unit write: two points a byte, the first in the high nibble.
 // False when a point of the span is named by no row.
-bool BitUnitData(const CDevTable& table, int firstRow, int lastRow, unsigned address, int points,
-                 const CArray<double, double>& values, CString& payload)
+bool BitUnitData(const CDevTable& table, int firstRow, int lastRow, unsigned address, int points, const CArray<double, double>& values,
+                 CString& payload)
 {
     std::vector<int> bits(static_cast<size_t>(points), -1);
     for (int r = firstRow; r <= lastRow; ++r) {
@@ -144,8 +145,8 @@ bool BitUnitData(const CDevTable& table, int firstRow, int lastRow, unsigned add
 
 } // namespace
 
-int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings,
-                              CString& request, int index, int isBlock)
+int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, CString& request, int index,
+                              int isBlock)
 {
     DEV_DATA* dev = data.m_pDevData;
     if (!dev || index < 0) return WRITE_ORDER_NOTHING;
@@ -192,16 +193,19 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
             double v = valueAt(r);
             const unsigned code = row->GetdwValue(ROW_DATATYPE);
             if (code < 32) {
-                if (CDevServer::Double2Int(v) != 0) image |= 1u << code;
-                else image &= ~(1u << code);
+                if (CDevServer::Double2Int(v) != 0)
+                    image |= 1u << code;
+                else
+                    image &= ~(1u << code);
             } else {
                 image = static_cast<uint32_t>(CDevServer::Double2Int(v));
             }
         }
         const unsigned lastCode = last->GetdwValue(ROW_DATATYPE);
-        const CString data32 = lastCode == CHLCODE_DF
-                                   ? CDevServer::SvrDouble2Str(valueAt(lastRow), CHLCODE_DF, 8)
-                                   : CDevServer::SvrDouble2Str(static_cast<double>(image), lastCode < 32 ? CHLCODE_DUB : static_cast<int>(lastCode), 8);
+        const CString data32 =
+            lastCode == CHLCODE_DF
+                ? CDevServer::SvrDouble2Str(valueAt(lastRow), CHLCODE_DF, 8)
+                : CDevServer::SvrDouble2Str(static_cast<double>(image), lastCode < 32 ? CHLCODE_DUB : static_cast<int>(lastCode), 8);
         request = CString(slmp::kRandomWriteDword) + slmp::DeviceReference(address, deviceCode) + data32;
         return kWriteResponse;
     }
@@ -213,13 +217,11 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         return HasBitRow(table, firstRow, lastRow) ? WRITE_ORDER_IMAGE_UNREAD : WRITE_ORDER_NOTHING;
     }
     request = slmp::WithHeader(CString(wordLen == 0 ? slmp::kBatchWriteBitsBody : slmp::kBatchWriteWordsBody) +
-                               slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) +
-                               payload);
+                               slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) + payload);
     return kWriteResponse;
 }
 
-int CDevBas::_WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, int index,
-                         int isBlock)
+int CDevBas::_WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, int index, int isBlock)
 {
     CString request;
     if (mfFormWriteOrder(data, values, strings, request, index, isBlock) < 1) return ENGINE_WRITE_FAILED;

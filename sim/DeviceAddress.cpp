@@ -14,9 +14,9 @@ bool ParseNumber(const std::string& digits, unsigned base, uint32_t& value)
     if (digits.empty()) return false;
     uint64_t v = 0;
     for (char c : digits) {
-        const int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+        const int d = std::isdigit(static_cast<unsigned char>(c))    ? c - '0'
                       : std::isxdigit(static_cast<unsigned char>(c)) ? std::toupper(static_cast<unsigned char>(c)) - 'A' + 10
-                                                                      : 99;
+                                                                     : 99;
         if (d >= static_cast<int>(base)) return false;
         v = v * base + static_cast<unsigned>(d);
         if (v > UINT32_MAX) return false;

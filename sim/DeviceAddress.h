@@ -12,7 +12,7 @@ namespace sim {
 struct DeviceAddress {
     size_t area = 0;
     uint32_t number = 0;
-    std::optional<unsigned> bit;  // 0 … 15 of a word device, 0 … 31 of a double-word device
+    std::optional<unsigned> bit; // 0 … 15 of a word device, 0 … 31 of a double-word device
 };
 
 // Parses "D100", "X17", "W1F", "D100.5", "LZ2" (names in upper or lower

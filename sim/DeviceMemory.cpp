@@ -5,23 +5,18 @@ namespace sim {
 namespace {
 using U = DeviceUnit;
 const std::vector<DeviceArea> kAreas = {
-    {"X", 0x9C, U::Bit, 1024, false},      {"Y", 0x9D, U::Bit, 1024, false},
-    {"M", 0x90, U::Bit, 32768, false},     {"L", 0x92, U::Bit, 32768, false},
-    {"F", 0x93, U::Bit, 32768, false},     {"B", 0xA0, U::Bit, 32768, true},
-    {"S", 0x98, U::Bit, 4096, false},      {"D", 0xA8, U::Word, 8000, false},
-    {"W", 0xB4, U::Word, 32768, true},     {"TS", 0xC1, U::Bit, 1024, false},
-    {"TC", 0xC0, U::Bit, 1024, false},     {"TN", 0xC2, U::Word, 1024, false},
-    {"SS", 0xC7, U::Bit, 1024, false},     {"SC", 0xC6, U::Bit, 1024, false},
-    {"SN", 0xC8, U::Word, 1024, false},    {"CS", 0xC4, U::Bit, 1024, false},
-    {"CC", 0xC3, U::Bit, 1024, false},     {"CN", 0xC5, U::Word, 1024, false},
-    {"LCS", 0x55, U::Bit, 1024, false},    {"LCC", 0x54, U::Bit, 1024, false},
-    {"LCN", 0x56, U::DoubleWord, 1024, false}, {"SB", 0xA1, U::Bit, 32768, true},
-    {"SW", 0xB5, U::Word, 32768, true},    {"SM", 0x91, U::Bit, 10000, false},
-    {"SD", 0xA9, U::Word, 12000, false},   {"Z", 0xCC, U::Word, 24, false},
-    {"LZ", 0x62, U::DoubleWord, 12, false}, {"R", 0xAF, U::Word, 32768, false},
-    {"LTS", 0x51, U::Bit, 1024, false},    {"LTC", 0x50, U::Bit, 1024, false},
-    {"LTN", 0x52, U::DoubleWord, 1024, false}, {"LSTS", 0x59, U::Bit, 1024, false},
-    {"LSTC", 0x58, U::Bit, 1024, false},   {"LSTN", 0x5A, U::DoubleWord, 1024, false},
+    {"X", 0x9C, U::Bit, 1024, false},           {"Y", 0x9D, U::Bit, 1024, false},    {"M", 0x90, U::Bit, 32768, false},
+    {"L", 0x92, U::Bit, 32768, false},          {"F", 0x93, U::Bit, 32768, false},   {"B", 0xA0, U::Bit, 32768, true},
+    {"S", 0x98, U::Bit, 4096, false},           {"D", 0xA8, U::Word, 8000, false},   {"W", 0xB4, U::Word, 32768, true},
+    {"TS", 0xC1, U::Bit, 1024, false},          {"TC", 0xC0, U::Bit, 1024, false},   {"TN", 0xC2, U::Word, 1024, false},
+    {"SS", 0xC7, U::Bit, 1024, false},          {"SC", 0xC6, U::Bit, 1024, false},   {"SN", 0xC8, U::Word, 1024, false},
+    {"CS", 0xC4, U::Bit, 1024, false},          {"CC", 0xC3, U::Bit, 1024, false},   {"CN", 0xC5, U::Word, 1024, false},
+    {"LCS", 0x55, U::Bit, 1024, false},         {"LCC", 0x54, U::Bit, 1024, false},  {"LCN", 0x56, U::DoubleWord, 1024, false},
+    {"SB", 0xA1, U::Bit, 32768, true},          {"SW", 0xB5, U::Word, 32768, true},  {"SM", 0x91, U::Bit, 10000, false},
+    {"SD", 0xA9, U::Word, 12000, false},        {"Z", 0xCC, U::Word, 24, false},     {"LZ", 0x62, U::DoubleWord, 12, false},
+    {"R", 0xAF, U::Word, 32768, false},         {"LTS", 0x51, U::Bit, 1024, false},  {"LTC", 0x50, U::Bit, 1024, false},
+    {"LTN", 0x52, U::DoubleWord, 1024, false},  {"LSTS", 0x59, U::Bit, 1024, false}, {"LSTC", 0x58, U::Bit, 1024, false},
+    {"LSTN", 0x5A, U::DoubleWord, 1024, false},
 };
 
 uint32_t WordsOf(const DeviceArea& area)

@@ -13,10 +13,10 @@ enum class DeviceUnit { Bit, Word, DoubleWord };
 
 struct DeviceArea {
     const char* name;
-    uint8_t code;      // SLMP binary device code
+    uint8_t code; // SLMP binary device code
     DeviceUnit unit;
-    uint32_t points;   // device numbers 0 … points-1
-    bool hexNumbered;  // device numbers written in hexadecimal
+    uint32_t points;  // device numbers 0 … points-1
+    bool hexNumbered; // device numbers written in hexadecimal
 };
 
 // The 34 areas, in the driver's register-type order.

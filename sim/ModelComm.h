@@ -13,14 +13,14 @@
 namespace sim {
 
 struct Faults {
-    bool silent = false;            // no response at all
-    uint64_t delayMs = 0;           // response available this long after sending
-    int chunkBytes = 0;             // at most this many bytes per receive (0 = all)
-    int cutBytes = 0;               // drop this many bytes from the end
-    int extraBytes = 0;             // append this many 0xEE bytes
-    int garbleAt = -1;              // invert the byte at this position
-    bool wrongRouting = false;      // change the PC number of the response
-    int forcedEndCode = -1;         // answer every request with this end code
+    bool silent = false;             // no response at all
+    uint64_t delayMs = 0;            // response available this long after sending
+    int chunkBytes = 0;              // at most this many bytes per receive (0 = all)
+    int cutBytes = 0;                // drop this many bytes from the end
+    int extraBytes = 0;              // append this many 0xEE bytes
+    int garbleAt = -1;               // invert the byte at this position
+    bool wrongRouting = false;       // change the PC number of the response
+    int forcedEndCode = -1;          // answer every request with this end code
     std::vector<uint8_t> staleBytes; // delivered before the next response
     int prepareSendResult = 0;
     int linkKind = 1;
@@ -33,7 +33,11 @@ public:
     int SendData(unsigned char* data, int* length, int timeoutMs) override;
     int ReceiveData(unsigned char* data, int* length, int timeoutMs) override;
     int PrepareSend() override { return m_faults.prepareSendResult; }
-    int SelectDevice(char*) override { ++m_selects; return 0; }
+    int SelectDevice(char*) override
+    {
+        ++m_selects;
+        return 0;
+    }
     int GetLinkKind() override { return m_faults.linkKind; }
 
     Faults& faults() { return m_faults; }

@@ -11,7 +11,10 @@ namespace sim {
 // double channel. For benchmarks and fuzzing.
 class SinkValueStore : public IDevRtdbCtrl {
 public:
-    int GetValueTypeByName(const char* name, DATATYPE& type) override { return type = name[0] == 's' ? DATATYPE_STRING : DATATYPE_DOUBLE, 0; }
+    int GetValueTypeByName(const char* name, DATATYPE& type) override
+    {
+        return type = name[0] == 's' ? DATATYPE_STRING : DATATYPE_DOUBLE, 0;
+    }
     int GetValueByName(const char*, int& v) override { return v = 3, 0; }
     int GetValueByName(const char*, double& v) override { return v = 2.5, 0; }
     int GetValueByName(const char*, std::string& v) override { return v = "1,2,3", 0; }

@@ -55,8 +55,10 @@ bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, b
         }
         blocks.push_back(block);
     }
-    if (points > kMaxBlockPoints) endCode = endcode::kPointsOutOfRange;
-    else if (at != size) endCode = endcode::kLengthMismatch;
+    if (points > kMaxBlockPoints)
+        endCode = endcode::kPointsOutOfRange;
+    else if (at != size)
+        endCode = endcode::kLengthMismatch;
     return endCode == endcode::kOk;
 }
 
@@ -132,8 +134,10 @@ SlmpHandler::Reply SlmpHandler::Remote(uint16_t command, const uint8_t* data, si
     case 0x1002: m_state = CpuState::Stop; break;
     case 0x1003: m_state = CpuState::Pause; break;
     case 0x1005:
-        if (m_state == CpuState::Run) reply.endCode = endcode::kNotWhileRunning;
-        else m_memory.ClearLatched();
+        if (m_state == CpuState::Run)
+            reply.endCode = endcode::kNotWhileRunning;
+        else
+            m_memory.ClearLatched();
         break;
     case 0x1006: m_state = CpuState::Stop; break;
     default: reply.endCode = endcode::kUnsupportedCommand; break;

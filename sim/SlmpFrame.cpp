@@ -85,17 +85,14 @@ RequestSummary Summarize(const RequestFrame& frame)
     struct Name {
         uint16_t command, subcommand;
         const char* text;
-        bool batch;  // device reference and point count follow
+        bool batch; // device reference and point count follow
     };
     static const Name kNames[] = {
-        {0x0401, 0, "batch read words", true},   {0x0401, 1, "batch read bits", true},
-        {0x1401, 0, "batch write words", true},  {0x1401, 1, "batch write bits", true},
-        {0x0403, 0, "random read", false},       {0x1402, 0, "random write", false},
-        {0x1402, 1, "random write bits", false}, {0x0406, 0, "block read", false},
-        {0x1406, 0, "block write", false},       {0x0101, 0, "read type name", false},
-        {0x1001, 0, "remote RUN", false},        {0x1002, 0, "remote STOP", false},
-        {0x1003, 0, "remote PAUSE", false},      {0x1005, 0, "latch clear", false},
-        {0x1006, 0, "remote RESET", false},
+        {0x0401, 0, "batch read words", true},   {0x0401, 1, "batch read bits", true}, {0x1401, 0, "batch write words", true},
+        {0x1401, 1, "batch write bits", true},   {0x0403, 0, "random read", false},    {0x1402, 0, "random write", false},
+        {0x1402, 1, "random write bits", false}, {0x0406, 0, "block read", false},     {0x1406, 0, "block write", false},
+        {0x0101, 0, "read type name", false},    {0x1001, 0, "remote RUN", false},     {0x1002, 0, "remote STOP", false},
+        {0x1003, 0, "remote PAUSE", false},      {0x1005, 0, "latch clear", false},    {0x1006, 0, "remote RESET", false},
     };
     RequestSummary summary;
     for (const Name& name : kNames) {
@@ -104,7 +101,8 @@ RequestSummary Summarize(const RequestFrame& frame)
         if (name.batch && frame.data && frame.dataSize >= 6) {
             if (const auto area = AreaByCode(frame.data[3])) summary.device = FormatDeviceAddress({*area, Le24(frame.data), std::nullopt});
             summary.points = Le16(frame.data + 4);
-        } else if (frame.data && frame.dataSize >= 2 && (frame.command == 0x0403 || frame.command == 0x1402 || frame.command == 0x0406 || frame.command == 0x1406)) {
+        } else if (frame.data && frame.dataSize >= 2 &&
+                   (frame.command == 0x0403 || frame.command == 0x1402 || frame.command == 0x0406 || frame.command == 0x1406)) {
             summary.points = frame.command == 0x1402 && frame.subcommand == 1 ? frame.data[0] : frame.data[0] + frame.data[1];
         }
         return summary;

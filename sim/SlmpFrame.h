@@ -29,13 +29,13 @@ constexpr size_t kMaxRequestDataBytes = 8192;
 
 struct RequestFrame {
     bool fourE = false;
-    uint16_t serial = 0;        // 4E only, echoed in the answer
-    uint8_t routing[5] = {};    // network, PC, module I/O (2), station: echoed
+    uint16_t serial = 0;     // 4E only, echoed in the answer
+    uint8_t routing[5] = {}; // network, PC, module I/O (2), station: echoed
     uint16_t command = 0;
     uint16_t subcommand = 0;
-    const uint8_t* data = nullptr;  // after the subcommand
+    const uint8_t* data = nullptr; // after the subcommand
     size_t dataSize = 0;
-    bool lengthMatches = true;   // the stated data length equals the bytes given
+    bool lengthMatches = true; // the stated data length equals the bytes given
 };
 
 // What the first bytes of a stream are.
@@ -67,8 +67,8 @@ namespace sim {
 
 // A request in words, for logs: its command, first device and points.
 struct RequestSummary {
-    std::string command;  // "batch read words", "remote RUN", or the hex code
-    std::string device;   // "D100", empty when the command names none
+    std::string command; // "batch read words", "remote RUN", or the hex code
+    std::string device;  // "D100", empty when the command names none
     uint32_t points = 0;
 };
 RequestSummary Summarize(const RequestFrame& frame);

@@ -35,8 +35,10 @@ std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size, ui
     if (!ParseRequest(request, size, frame)) return {};
     ++m_requests;
     Reply reply;
-    if (!frame.lengthMatches || !frame.data) reply.endCode = endcode::kLengthMismatch;
-    else reply = Dispatch(frame.command, frame.subcommand, frame.data, frame.dataSize);
+    if (!frame.lengthMatches || !frame.data)
+        reply.endCode = endcode::kLengthMismatch;
+    else
+        reply = Dispatch(frame.command, frame.subcommand, frame.data, frame.dataSize);
     endCode = reply.endCode;
     return BuildResponse(frame, reply.endCode, reply.data);
 }
@@ -66,7 +68,11 @@ SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, 
     case 0x0101:
         if (subcommand == 0) return ReadTypeName(size);
         break;
-    case 0x1001: case 0x1002: case 0x1003: case 0x1005: case 0x1006:
+    case 0x1001:
+    case 0x1002:
+    case 0x1003:
+    case 0x1005:
+    case 0x1006:
         if (subcommand == 0) return Remote(command, data, size);
         break;
     default: break;
@@ -102,10 +108,7 @@ uint64_t WordEnd(const DeviceArea& area, uint32_t number, uint32_t count)
     if (area.unit == DeviceUnit::Bit) return static_cast<uint64_t>(number) + 16ull * count;
     return static_cast<uint64_t>(number) + count;
 }
-uint64_t AreaEnd(const DeviceArea& area, uint32_t wordCount)
-{
-    return area.unit == DeviceUnit::Bit ? area.points : wordCount;
-}
+uint64_t AreaEnd(const DeviceArea& area, uint32_t wordCount) { return area.unit == DeviceUnit::Bit ? area.points : wordCount; }
 
 // Device reference and point count of a batch request.
 bool BatchHead(const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count, uint16_t& endCode)
@@ -121,8 +124,8 @@ bool BatchHead(const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count
 
 // The word and double-word point counts of a random request, checked
 // against the limit and the request length.
-bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordBytes, size_t dwordBytes, uint32_t& words,
-                  uint32_t& dwords, uint16_t& endCode)
+bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordBytes, size_t dwordBytes, uint32_t& words, uint32_t& dwords,
+                  uint16_t& endCode)
 {
     if (size < 2) {
         endCode = endcode::kLengthMismatch;
@@ -130,8 +133,10 @@ bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordB
     }
     words = data[0];
     dwords = data[1];
-    if (words + dwords == 0 || words + dwords > limit) endCode = endcode::kRandomPointsOutOfRange;
-    else if (size != 2 + wordBytes * words + dwordBytes * dwords) endCode = endcode::kLengthMismatch;
+    if (words + dwords == 0 || words + dwords > limit)
+        endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 2 + wordBytes * words + dwordBytes * dwords)
+        endCode = endcode::kLengthMismatch;
     return endCode == endcode::kOk;
 }
 } // namespace
@@ -145,7 +150,8 @@ bool SlmpHandler::WordsInRange(size_t area, uint32_t number, uint32_t count) con
 bool SlmpHandler::PointInRange(size_t area, uint32_t number, bool dword) const
 {
     const DeviceArea& spec = m_memory.Area(area);
-    const uint64_t end = spec.unit == DeviceUnit::DoubleWord ? (static_cast<uint64_t>(number) + 1) * 2 : WordEnd(spec, number, dword ? 2 : 1);
+    const uint64_t end =
+        spec.unit == DeviceUnit::DoubleWord ? (static_cast<uint64_t>(number) + 1) * 2 : WordEnd(spec, number, dword ? 2 : 1);
     return end <= AreaEnd(spec, m_memory.WordCount(area));
 }
 
@@ -161,9 +167,12 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
     if (!BatchHead(data, size, ref, count, reply.endCode)) return reply;
     const DeviceArea& area = m_memory.Area(ref.area);
     if (bitUnits) {
-        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
-        else if (count == 0 || count > kMaxBatchBits) reply.endCode = endcode::kPointsOutOfRange;
-        else if (static_cast<uint64_t>(ref.number) + count > area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (area.unit != DeviceUnit::Bit)
+            reply.endCode = endcode::kWrongUnit;
+        else if (count == 0 || count > kMaxBatchBits)
+            reply.endCode = endcode::kPointsOutOfRange;
+        else if (static_cast<uint64_t>(ref.number) + count > area.points)
+            reply.endCode = endcode::kDeviceOutOfRange;
         if (reply.endCode != endcode::kOk) return reply;
         for (uint32_t i = 0; i < count; i += 2) {
             const uint8_t high = m_memory.GetBit(ref.area, ref.number + i) ? 0x10 : 0x00;
@@ -172,8 +181,10 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
         }
         return reply;
     }
-    if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
-    else if (!WordsInRange(ref.area, ref.number, count)) reply.endCode = endcode::kDeviceOutOfRange;
+    if (count == 0 || count > kMaxBatchWords)
+        reply.endCode = endcode::kPointsOutOfRange;
+    else if (!WordsInRange(ref.area, ref.number, count))
+        reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
@@ -191,10 +202,14 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
     const DeviceArea& area = m_memory.Area(ref.area);
     const size_t payload = size - 6;
     if (bitUnits) {
-        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
-        else if (count == 0 || count > kMaxBatchBits) reply.endCode = endcode::kPointsOutOfRange;
-        else if (payload != (count + 1) / 2) reply.endCode = endcode::kLengthMismatch;
-        else if (static_cast<uint64_t>(ref.number) + count > area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (area.unit != DeviceUnit::Bit)
+            reply.endCode = endcode::kWrongUnit;
+        else if (count == 0 || count > kMaxBatchBits)
+            reply.endCode = endcode::kPointsOutOfRange;
+        else if (payload != (count + 1) / 2)
+            reply.endCode = endcode::kLengthMismatch;
+        else if (static_cast<uint64_t>(ref.number) + count > area.points)
+            reply.endCode = endcode::kDeviceOutOfRange;
         if (reply.endCode != endcode::kOk) return reply;
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t byte = data[6 + i / 2];
@@ -202,9 +217,12 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
         }
         return reply;
     }
-    if (count == 0 || count > kMaxBatchWords) reply.endCode = endcode::kPointsOutOfRange;
-    else if (payload != 2ull * count) reply.endCode = endcode::kLengthMismatch;
-    else if (!WordsInRange(ref.area, ref.number, count)) reply.endCode = endcode::kDeviceOutOfRange;
+    if (count == 0 || count > kMaxBatchWords)
+        reply.endCode = endcode::kPointsOutOfRange;
+    else if (payload != 2ull * count)
+        reply.endCode = endcode::kLengthMismatch;
+    else if (!WordsInRange(ref.area, ref.number, count))
+        reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
@@ -291,8 +309,10 @@ SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size
         return reply;
     }
     const uint32_t count = data[0];
-    if (count == 0 || count > kMaxRandomBitPoints) reply.endCode = endcode::kRandomPointsOutOfRange;
-    else if (size != 1 + 5ull * count) reply.endCode = endcode::kLengthMismatch;
+    if (count == 0 || count > kMaxRandomBitPoints)
+        reply.endCode = endcode::kRandomPointsOutOfRange;
+    else if (size != 1 + 5ull * count)
+        reply.endCode = endcode::kLengthMismatch;
     if (reply.endCode != endcode::kOk) return reply;
     std::vector<std::pair<DeviceRef, bool>> points;
     for (uint32_t i = 0; i < count; ++i) {
@@ -300,8 +320,10 @@ SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size
         DeviceRef ref{};
         if (!ParseDeviceRef(p, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
-        if (area.unit != DeviceUnit::Bit) reply.endCode = endcode::kWrongUnit;
-        else if (ref.number >= area.points) reply.endCode = endcode::kDeviceOutOfRange;
+        if (area.unit != DeviceUnit::Bit)
+            reply.endCode = endcode::kWrongUnit;
+        else if (ref.number >= area.points)
+            reply.endCode = endcode::kDeviceOutOfRange;
         if (reply.endCode != endcode::kOk) return reply;
         points.push_back({ref, p[4] == 0x01});
     }

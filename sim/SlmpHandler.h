@@ -32,7 +32,7 @@ constexpr uint16_t kModelCode = 0x4A21;
 
 enum class CpuState { Run, Stop, Pause };
 
-constexpr size_t kRequestHeaderBytes = 9;  // up to and including the data length
+constexpr size_t kRequestHeaderBytes = 9; // up to and including the data length
 
 // Size of the first complete request in `data`, 0 while incomplete or
 // when the bytes are not a request.
@@ -50,7 +50,7 @@ bool ParseDeviceRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode);
 struct Block {
     DeviceRef ref;
     uint32_t words;
-    const uint8_t* data;  // block write: the block's words
+    const uint8_t* data; // block write: the block's words
 };
 
 class SlmpHandler {

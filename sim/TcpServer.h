@@ -29,10 +29,10 @@ struct ServerFaults {
 
 // One request and what became of it, for a request log.
 struct ExchangeRecord {
-    std::string client;       // peer address:port
+    std::string client; // peer address:port
     RequestSummary request;
-    int endCode = -1;         // -1: not answered
-    uint64_t micros = 0;      // from the complete request to the answer sent
+    int endCode = -1;    // -1: not answered
+    uint64_t micros = 0; // from the complete request to the answer sent
 };
 
 class TcpServer {

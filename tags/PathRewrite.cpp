@@ -15,8 +15,10 @@ bool RewriteTagPathIndex(const std::string& path, int offset, unsigned which, st
                 if (++counter == which) mark = i;
                 bracketSeen = true;
             } else if (c == ',' && bracketSeen) {
-                if (counter == which) end = i;
-                else if (++counter == which) mark = i;
+                if (counter == which)
+                    end = i;
+                else if (++counter == which)
+                    mark = i;
             } else if (c == ']' && bracketSeen && counter == which) {
                 end = i;
             }

@@ -107,4 +107,4 @@ const tree<Label>* tree<Label>::find(const std::string& path) const
 namespace KVSG {
 using TagTree = tree<KVSGVariable>;
 using TagIndex = std::unordered_map<std::string, const TagTree*>;
-}
+} // namespace KVSG

@@ -23,10 +23,7 @@ void ReadString(utils::imemoryread& in, std::string& text)
 
 namespace Tag {
 
-int TagVariable::DEV_ZOLT_getDataType() const
-{
-    return m_storedType < TAG_TYPE_MAP_COUNT ? TAG_TYPE_MAP[m_storedType] : -1;
-}
+int TagVariable::DEV_ZOLT_getDataType() const { return m_storedType < TAG_TYPE_MAP_COUNT ? TAG_TYPE_MAP[m_storedType] : -1; }
 
 void TagVariable::WriteCommon(utils::imemorywrite& out, bool withTexts) const
 {
@@ -71,8 +68,8 @@ int TagVariable::deserializeRun(utils::imemoryread& in) { return ReadCommon(in, 
 
 namespace KVSG {
 
-KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType,
-                          uint32_t address, uint32_t bit, uint32_t length)
+KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType, uint32_t address,
+                          uint32_t bit, uint32_t length)
 {
     KVSGVariable tag;
     tag.m_varKey = key;

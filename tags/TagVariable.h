@@ -21,7 +21,8 @@ public:
 };
 
 template <class Name, class Text>
-class LabelNode : public ILabel {};
+class LabelNode : public ILabel {
+};
 
 namespace Tag {
 
@@ -75,7 +76,7 @@ public:
 };
 
 // A tag record of the fields a configuration tool sets.
-KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType,
-                          uint32_t address, uint32_t bit = 0xFFFFFFFFu, uint32_t length = 0);
+KVSGVariable MakeVariable(const std::string& key, const std::string& path, uint32_t storedType, uint32_t registerType, uint32_t address,
+                          uint32_t bit = 0xFFFFFFFFu, uint32_t length = 0);
 
 } // namespace KVSG

@@ -94,8 +94,10 @@ std::unique_ptr<KVSG::TagTree> ReadTree(utils::MemoryBuffer& section, const Leaf
         NodeRecord child;
         if (!ReadRecord(section, ChildOffset(section, top.record, top.next++), visited, child)) return nullptr;
         KVSG::TagTree* attached = top.node->Adopt(std::move(child.node));
-        if (child.childCount == 0) onLeaf(attached);
-        else stack.push_back({attached, std::move(child), 0});
+        if (child.childCount == 0)
+            onLeaf(attached);
+        else
+            stack.push_back({attached, std::move(child), 0});
     }
     return tree;
 }

@@ -15,8 +15,10 @@ protected:
     std::vector<unsigned char> TwoTags()
     {
         std::vector<TreeSerialize::NodeSpec> v;
-        for (uint32_t i = 0; i < 4; ++i) v.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", 3, REG_D, 10 + 20 * i)));
-        return Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), v), Node(MakeVariable("s", "s", 12, REG_D, 200, 0xFFFFFFFFu, 8))}),
+        for (uint32_t i = 0; i < 4; ++i)
+            v.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", 3, REG_D, 10 + 20 * i)));
+        return Blob(Node(MakeVariable("", "", 21, 0, 0),
+                         {Node(MakeVariable("v", "v", 21, 0, 0), v), Node(MakeVariable("s", "s", 12, REG_D, 200, 0xFFFFFFFFu, 8))}),
                     {"v[0]", "v[1]", "v[2]", "v[3]", "s"});
     }
     // The object works: loads, plans, collects the right values.

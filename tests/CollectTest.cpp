@@ -64,15 +64,24 @@ TEST_F(Collection, EveryDataTypeCode)
         double value;
     };
     const Case cases[] = {
-        {MakeRow(REG_D, 0, CHLCODE_BUB), 0x85},    {MakeRow(REG_D, 0, CHLCODE_BB, 1), -123},
-        {MakeRow(REG_D, 0, CHLCODE_WUB, 2), 65413}, {MakeRow(REG_D, 0, CHLCODE_WB, 3), -123},
-        {MakeRow(REG_D, 1, CHLCODE_WD), 9999},     {MakeRow(REG_D, 1, CHLCODE_BD, 1), 99},
-        {MakeRow(REG_D, 2, CHLCODE_DUB), 4294967294.0}, {MakeRow(REG_D, 2, CHLCODE_DB, 1), -2},
-        {MakeRow(REG_D, 4, CHLCODE_DD), 12345678}, {MakeRow(REG_D, 6, CHLCODE_DF), 3.5},
-        {MakeRow(REG_D, 0, 0, 10), 1},             {MakeRow(REG_D, 0, 1, 11), 0},
-        {MakeRow(REG_D, 0, 15, 15), 1},            {MakeRow(REG_LZ, 0, 0, 0), 1},
-        {MakeRow(REG_LZ, 0, 20, 20), 1},           {MakeRow(REG_LZ, 0, 21, 21), 0},
-        {MakeRow(REG_LZ, 1, 31, 31), 1},           {MakeRow(REG_LZ, 1, CHLCODE_DB), -2147483648.0},
+        {MakeRow(REG_D, 0, CHLCODE_BUB), 0x85},
+        {MakeRow(REG_D, 0, CHLCODE_BB, 1), -123},
+        {MakeRow(REG_D, 0, CHLCODE_WUB, 2), 65413},
+        {MakeRow(REG_D, 0, CHLCODE_WB, 3), -123},
+        {MakeRow(REG_D, 1, CHLCODE_WD), 9999},
+        {MakeRow(REG_D, 1, CHLCODE_BD, 1), 99},
+        {MakeRow(REG_D, 2, CHLCODE_DUB), 4294967294.0},
+        {MakeRow(REG_D, 2, CHLCODE_DB, 1), -2},
+        {MakeRow(REG_D, 4, CHLCODE_DD), 12345678},
+        {MakeRow(REG_D, 6, CHLCODE_DF), 3.5},
+        {MakeRow(REG_D, 0, 0, 10), 1},
+        {MakeRow(REG_D, 0, 1, 11), 0},
+        {MakeRow(REG_D, 0, 15, 15), 1},
+        {MakeRow(REG_LZ, 0, 0, 0), 1},
+        {MakeRow(REG_LZ, 0, 20, 20), 1},
+        {MakeRow(REG_LZ, 0, 21, 21), 0},
+        {MakeRow(REG_LZ, 1, 31, 31), 1},
+        {MakeRow(REG_LZ, 1, CHLCODE_DB), -2147483648.0},
     };
     std::vector<CDevRow> rows;
     for (const Case& c : cases) rows.push_back(c.row);
@@ -90,11 +99,8 @@ TEST_F(Collection, StringsInBothEncodingsAndOrders)
         const char* text;
     };
     const Case cases[] = {
-        {0, 1, {0x4241, 0x4443, 0x0045}, "ABCDE"},
-        {0, 0, {0x4142, 0x4344, 0x4500}, "ABCDE"},
-        {0, 1, {0xD0D6, 0x0041}, "中A"},
-        {1, 1, {0x0041, 0x4E2D, 0x0000}, "A中"},
-        {1, 0, {0x4100, 0x2D4E, 0x0000}, "A中"},
+        {0, 1, {0x4241, 0x4443, 0x0045}, "ABCDE"}, {0, 0, {0x4142, 0x4344, 0x4500}, "ABCDE"}, {0, 1, {0xD0D6, 0x0041}, "中A"},
+        {1, 1, {0x0041, 0x4E2D, 0x0000}, "A中"},   {1, 0, {0x4100, 0x2D4E, 0x0000}, "A中"},
     };
     const size_t d = *sim::AreaByName("D");
     for (const Case& c : cases) {
@@ -188,19 +194,22 @@ TEST_P(CollectFaults, GiveTheStatusKeepTheOldValueAndRetryTheRank)
     EXPECT_EQ(store.Number(0), 222);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, CollectFaults,
-    ::testing::Values(FaultCase{"silence", [](sim::Faults& f) { f.silent = true; }, 2},
-                      FaultCase{"tooLate", [](sim::Faults& f) { f.delayMs = 400; }, 2},
-                      FaultCase{"notPrepared", [](sim::Faults& f) { f.prepareSendResult = 1; }, 2},
-                      FaultCase{"routing", [](sim::Faults& f) { f.wrongRouting = true; }, 3},
-                      FaultCase{"garbledStation", [](sim::Faults& f) { f.garbleAt = 6; }, 3},
-                      FaultCase{"endCode", [](sim::Faults& f) { f.forcedEndCode = 0xC051; }, 100 + 0xC051},
-                      FaultCase{"garbledEndCode", [](sim::Faults& f) { f.garbleAt = 10; }, 100 + 0xFF00},
-                      FaultCase{"short", [](sim::Faults& f) { f.cutBytes = 2; }, -13},
-                      FaultCase{"cutInHeader", [](sim::Faults& f) { f.cutBytes = 10; }, 3},
-                      FaultCase{"staleBytes", [](sim::Faults& f) { f.staleBytes = {0xEE, 0xEE}; }, 3}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Faults, CollectFaults,
+                         ::testing::Values(FaultCase{"silence", [](sim::Faults& f) { f.silent = true; }, 2},
+                                           FaultCase{"tooLate", [](sim::Faults& f) { f.delayMs = 400; }, 2},
+                                           FaultCase{"notPrepared", [](sim::Faults& f) { f.prepareSendResult = 1; }, 2},
+                                           FaultCase{"routing", [](sim::Faults& f) { f.wrongRouting = true; }, 3},
+                                           FaultCase{"garbledStation", [](sim::Faults& f) { f.garbleAt = 6; }, 3},
+                                           FaultCase{"endCode", [](sim::Faults& f) { f.forcedEndCode = 0xC051; }, 100 + 0xC051},
+                                           FaultCase{"garbledEndCode", [](sim::Faults& f) { f.garbleAt = 10; }, 100 + 0xFF00},
+                                           FaultCase{"short", [](sim::Faults& f) { f.cutBytes = 2; }, -13},
+                                           FaultCase{"cutInHeader", [](sim::Faults& f) { f.cutBytes = 10; }, 3},
+                                           FaultCase{"staleBytes",
+                                                     [](sim::Faults& f) {
+                                                         f.staleBytes = {0xEE, 0xEE};
+                                                     },
+                                                     3}),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST_F(Collection, SilenceCostsTheWaitTimeAndNoMore)
 {
@@ -224,8 +233,10 @@ TEST_F(Collection, TolerantOfDelaySplitAndLongResponses)
     struct Case {
         void (*inject)(sim::Faults&);
     };
-    const Case cases[] = {{[](sim::Faults& f) { f.delayMs = 150; }}, {[](sim::Faults& f) { f.chunkBytes = 3; }},
-                          {[](sim::Faults& f) { f.chunkBytes = 1; }}, {[](sim::Faults& f) { f.extraBytes = 5; }}};
+    const Case cases[] = {{[](sim::Faults& f) { f.delayMs = 150; }},
+                          {[](sim::Faults& f) { f.chunkBytes = 3; }},
+                          {[](sim::Faults& f) { f.chunkBytes = 1; }},
+                          {[](sim::Faults& f) { f.extraBytes = 5; }}};
     for (const Case& c : cases) {
         comm.faults() = sim::Faults();
         c.inject(comm.faults());

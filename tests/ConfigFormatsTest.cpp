@@ -12,7 +12,8 @@ namespace {
 
 TEST(DeviceProperty, ChecksAndForms)
 {
-    auto general = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("P", Device::IPropertyConfig::STATE_NORMAL, 50u, 10u, 100u);
+    auto general =
+        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("P", Device::IPropertyConfig::STATE_NORMAL, 50u, 10u, 100u);
     PropertyWraper<unsigned int> wrap(general);
     const std::pair<int, int> steps[] = {{10, 10}, {100, 100}, {9, 100}, {101, 100}, {-1, 100}, {55, 55}};
     for (auto [set, expect] : steps) {
@@ -25,7 +26,8 @@ TEST(DeviceProperty, ChecksAndForms)
     clone->SetProValueInt(60);
     EXPECT_EQ(wrap.GetProValueInt(), 55) << "a clone is independent";
 
-    auto wide = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("W", Device::IPropertyConfig::STATE_NORMAL, 1u, 1u, 0xFFFFFFFFu);
+    auto wide =
+        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("W", Device::IPropertyConfig::STATE_NORMAL, 1u, 1u, 0xFFFFFFFFu);
     EXPECT_EQ(PropertyWraper<unsigned int>(wide).GetRange().second, 4294967295.0);
 
     auto options = std::make_shared<Device::EnumPropertyConfig>("E", Device::IPropertyConfig::STATE_NORMAL, 0u);
@@ -53,16 +55,28 @@ TEST(DeviceProperty, ChecksAndForms)
 TEST(PropertySection, LayoutAndRoundTrip)
 {
     auto set = std::make_shared<DevicePropertyConfigWraper>();
-    auto general = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 7u, 0u, 1000u);
+    auto general =
+        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 7u, 0u, 1000u);
     set->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general));
     DevicePropertySerilize writer;
     writer.fromDeviceProperty(set);
-    EXPECT_EQ(Hex(writer.bytes()), "409C0000" "01000000" "33000000" "00000000" "2F000000"
-                                   "1B000000" "00000000" "204E0000" "17000000" "41424344454600" "07000000" "14000000");
+    EXPECT_EQ(Hex(writer.bytes()), "409C0000"
+                                   "01000000"
+                                   "33000000"
+                                   "00000000"
+                                   "2F000000"
+                                   "1B000000"
+                                   "00000000"
+                                   "204E0000"
+                                   "17000000"
+                                   "41424344454600"
+                                   "07000000"
+                                   "14000000");
 
     // Full set: values travel, a record of another version or name is ignored.
     auto target = std::make_shared<DevicePropertyConfigWraper>();
-    auto fresh = std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 1u, 0u, 1000u);
+    auto fresh =
+        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 1u, 0u, 1000u);
     target->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(fresh));
     EXPECT_TRUE(DevicePropertySerilize(writer.bytes()).toDeviceProperty(target));
     EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 7);
@@ -77,7 +91,7 @@ TEST(PropertySection, LayoutAndRoundTrip)
     badMagic[0] = 0;
     EXPECT_FALSE(DevicePropertySerilize(badMagic).toDeviceProperty(target));
     std::vector<unsigned char> liar = writer.bytes();
-    liar[36] = 0xFF;  // record length runs past the section: skipped
+    liar[36] = 0xFF; // record length runs past the section: skipped
     EXPECT_TRUE(DevicePropertySerilize(liar).toDeviceProperty(target));
     EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
     for (size_t cut = 0; cut < writer.bytes().size(); ++cut) {
@@ -105,7 +119,7 @@ TEST(Container, SectionsAndChecks)
     EXPECT_EQ(reader.sectionCount(), 0u);
 
     std::vector<unsigned char> outside = container;
-    outside[31] = 0xF0;  // first payload offset far past the end
+    outside[31] = 0xF0; // first payload offset far past the end
     reader.open(outside.data(), static_cast<unsigned>(outside.size()));
     utils::MemoryBuffer none;
     EXPECT_FALSE(reader.readSection(1, none));
@@ -121,7 +135,15 @@ TEST(TagRecord, RunAndSetForms)
     utils::MemoryBuffer run, set;
     tag.serializeRun(run);
     tag.serializeSet(set);
-    EXPECT_EQ(Hex(run.bytes()), "0100000061" "0100000061" "00000000" "00000000" "00" "02000000" "01000000" "64000000" "03000000");
+    EXPECT_EQ(Hex(run.bytes()), "0100000061"
+                                "0100000061"
+                                "00000000"
+                                "00000000"
+                                "00"
+                                "02000000"
+                                "01000000"
+                                "64000000"
+                                "03000000");
     EXPECT_EQ(set.size(), 43u);
     KVSG::KVSGVariable back;
     back.deserializeSet(set);
@@ -141,13 +163,16 @@ TreeSerialize::NodeSpec SampleTree()
 {
     std::vector<TreeSerialize::NodeSpec> elements;
     for (int i = 0; i < 4; ++i)
-        elements.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
+        elements.push_back(Node(
+            MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
     std::vector<TreeSerialize::NodeSpec> xs;
     xs.push_back(Node(MakeVariable("x", "S.arr[2].x", 4, REG_D, 300)));
     return Node(MakeVariable("", "", 21, 0, 0),
                 {Node(MakeVariable("Prog", "Prog", 21, 0, 0), {Node(MakeVariable("data", "Prog.data", 21, 0, 0), elements)}),
-                 Node(MakeVariable("S", "S", 21, 0, 0), {Node(MakeVariable("arr", "S.arr", 21, 0, 0), {Node(MakeVariable("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
-                 Node(MakeVariable("a.b", "a.b", 0, REG_M, 7)), Node(MakeVariable("a", "a", 21, 0, 0), {Node(MakeVariable("c", "a.c", 0, REG_M, 8))}),
+                 Node(MakeVariable("S", "S", 21, 0, 0),
+                      {Node(MakeVariable("arr", "S.arr", 21, 0, 0), {Node(MakeVariable("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
+                 Node(MakeVariable("a.b", "a.b", 0, REG_M, 7)),
+                 Node(MakeVariable("a", "a", 21, 0, 0), {Node(MakeVariable("c", "a.c", 0, REG_M, 8))}),
                  Node(MakeVariable("m", "m", 4, REG_D, 500)), Node(MakeVariable("m", "m2", 4, REG_D, 501))});
 }
 
@@ -168,13 +193,25 @@ TEST(TagTree, StreamRoundTripAndLookup)
         const char* found;
     };
     const Lookup lookups[] = {
-        {"S.arr[2].x", "S.arr[2].x"}, {"Prog.data[3]", "Prog.data[3]"}, {"Prog.data[05]", nullptr}, {"Prog.data[4]", nullptr},
-        {"a.b", "a.b"}, {"a.c", "a.c"}, {"Prog", "Prog"}, {"", nullptr}, {"Prog.nothing", nullptr}, {"Prog.data]", nullptr},
-        {"[2]", nullptr}, {"m", "m"}, {"...", nullptr}, {"Prog.data[1", nullptr},
+        {"S.arr[2].x", "S.arr[2].x"},
+        {"Prog.data[3]", "Prog.data[3]"},
+        {"Prog.data[05]", nullptr},
+        {"Prog.data[4]", nullptr},
+        {"a.b", "a.b"},
+        {"a.c", "a.c"},
+        {"Prog", "Prog"},
+        {"", nullptr},
+        {"Prog.nothing", nullptr},
+        {"Prog.data]", nullptr},
+        {"[2]", nullptr},
+        {"m", "m"},
+        {"...", nullptr},
+        {"Prog.data[1", nullptr},
     };
     for (const Lookup& l : lookups) {
         const KVSG::TagTree* node = root->find(l.path);
-        if (!l.found) EXPECT_EQ(node, nullptr) << l.path;
+        if (!l.found)
+            EXPECT_EQ(node, nullptr) << l.path;
         else {
             ASSERT_NE(node, nullptr) << l.path;
             EXPECT_EQ(node->label().getFullPath(), l.found);

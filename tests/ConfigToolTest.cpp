@@ -44,7 +44,8 @@ void ExpectRoundTrip(const std::string& text, Compiled& compiled)
     Project project;
     Diagnostics diagnostics;
     ASSERT_TRUE(ParseProject(text, project, diagnostics));
-    ASSERT_TRUE(Compile(project, compiled, diagnostics)) << (diagnostics.empty() ? "" : diagnostics.front().where + ": " + diagnostics.front().message);
+    ASSERT_TRUE(Compile(project, compiled, diagnostics))
+        << (diagnostics.empty() ? "" : diagnostics.front().where + ": " + diagnostics.front().message);
     Inspection inspection;
     ASSERT_TRUE(Inspect(compiled.blob, inspection, diagnostics));
     EXPECT_TRUE(inspection.exact) << inspection.note;
@@ -70,15 +71,32 @@ void ExpectEveryChannelReadsItsOwnDevice(const Project& project, const Compiled&
         const sim::DeviceArea& area = memory.Area(leaf.area);
         switch (leaf.scalar) {
         case Scalar::Bool:
-            if (area.unit == sim::DeviceUnit::Bit) memory.SetBit(leaf.area, leaf.number, v & 1);
-            else if (area.unit == sim::DeviceUnit::DoubleWord) memory.SetDword(leaf.area, leaf.number, (memory.GetDword(leaf.area, leaf.number) & ~(1u << leaf.bit)) | ((v & 1) << leaf.bit));
-            else memory.SetWord(leaf.area, leaf.number, static_cast<uint16_t>((memory.GetWord(leaf.area, leaf.number) & ~(1u << leaf.bit)) | ((v & 1) << leaf.bit)));
+            if (area.unit == sim::DeviceUnit::Bit)
+                memory.SetBit(leaf.area, leaf.number, v & 1);
+            else if (area.unit == sim::DeviceUnit::DoubleWord)
+                memory.SetDword(leaf.area, leaf.number,
+                                (memory.GetDword(leaf.area, leaf.number) & ~(1u << leaf.bit)) | ((v & 1) << leaf.bit));
+            else
+                memory.SetWord(leaf.area, leaf.number,
+                               static_cast<uint16_t>((memory.GetWord(leaf.area, leaf.number) & ~(1u << leaf.bit)) | ((v & 1) << leaf.bit)));
             expected[path] = std::to_string(v & 1);
             break;
-        case Scalar::Int16: memory.SetWord(leaf.area, leaf.number, static_cast<uint16_t>(v)); expected[path] = std::to_string(static_cast<int16_t>(v)); break;
-        case Scalar::UInt16: memory.SetWord(leaf.area, leaf.number, static_cast<uint16_t>(v)); expected[path] = std::to_string(static_cast<uint16_t>(v)); break;
-        case Scalar::Int32: memory.SetDword(leaf.area, leaf.number, v); expected[path] = std::to_string(static_cast<int32_t>(v)); break;
-        case Scalar::UInt32: memory.SetDword(leaf.area, leaf.number, v & 0x7FFFFFFF); expected[path] = std::to_string(v & 0x7FFFFFFF); break;
+        case Scalar::Int16:
+            memory.SetWord(leaf.area, leaf.number, static_cast<uint16_t>(v));
+            expected[path] = std::to_string(static_cast<int16_t>(v));
+            break;
+        case Scalar::UInt16:
+            memory.SetWord(leaf.area, leaf.number, static_cast<uint16_t>(v));
+            expected[path] = std::to_string(static_cast<uint16_t>(v));
+            break;
+        case Scalar::Int32:
+            memory.SetDword(leaf.area, leaf.number, v);
+            expected[path] = std::to_string(static_cast<int32_t>(v));
+            break;
+        case Scalar::UInt32:
+            memory.SetDword(leaf.area, leaf.number, v & 0x7FFFFFFF);
+            expected[path] = std::to_string(v & 0x7FFFFFFF);
+            break;
         case Scalar::Float: {
             const float f = static_cast<float>(v % 1000) + 0.5f;
             uint32_t bits;
@@ -91,7 +109,8 @@ void ExpectEveryChannelReadsItsOwnDevice(const Project& project, const Compiled&
             std::string text = "s" + std::to_string(v % 100000);
             text.resize(std::min<size_t>(text.size(), leaf.length));
             for (size_t i = 0; i < (leaf.length + 1) / 2; ++i) {
-                const uint8_t lo = 2 * i < text.size() ? static_cast<uint8_t>(text[2 * i]) : 0, hi = 2 * i + 1 < text.size() ? static_cast<uint8_t>(text[2 * i + 1]) : 0;
+                const uint8_t lo = 2 * i < text.size() ? static_cast<uint8_t>(text[2 * i]) : 0,
+                              hi = 2 * i + 1 < text.size() ? static_cast<uint8_t>(text[2 * i + 1]) : 0;
                 memory.SetWord(leaf.area, leaf.number + static_cast<uint32_t>(i), static_cast<uint16_t>(lo | (hi << 8)));
             }
             expected[path] = text;
@@ -100,7 +119,8 @@ void ExpectEveryChannelReadsItsOwnDevice(const Project& project, const Compiled&
         case Scalar::WString: {
             std::string text = "w" + std::to_string(v % 1000);
             text.resize(std::min<size_t>(text.size(), leaf.length));
-            for (size_t i = 0; i < leaf.length; ++i) memory.SetWord(leaf.area, leaf.number + static_cast<uint32_t>(i), i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
+            for (size_t i = 0; i < leaf.length; ++i)
+                memory.SetWord(leaf.area, leaf.number + static_cast<uint32_t>(i), i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
             expected[path] = text;
             break;
         }
@@ -128,9 +148,12 @@ void ExpectEveryChannelReadsItsOwnDevice(const Project& project, const Compiled&
         auto value = store.channels.find(static_cast<int>(h));
         ASSERT_NE(value, store.channels.end()) << path;
         std::string shown;
-        if (auto* i = std::get_if<int>(&value->second)) shown = std::to_string(*i);
-        else if (auto* d = std::get_if<double>(&value->second)) shown = std::to_string(*d).substr(0, std::to_string(*d).find('.') + 2);
-        else shown = std::get<std::string>(value->second);
+        if (auto* i = std::get_if<int>(&value->second))
+            shown = std::to_string(*i);
+        else if (auto* d = std::get_if<double>(&value->second))
+            shown = std::to_string(*d).substr(0, std::to_string(*d).find('.') + 2);
+        else
+            shown = std::get<std::string>(value->second);
         EXPECT_EQ(shown, expected[path]) << "channel " << h << " " << path;
     }
     zolt_clock::UseVirtualClock(false);
@@ -163,8 +186,10 @@ TEST(ConfigTool, AddressesAsTheEngineeringToolWritesThem)
         uint32_t number;
         int bit;
     };
-    const Case cases[] = {{"start", *sim::AreaByName("X"), 15, -1}, {"lamp", *sim::AreaByName("Y"), 16, -1},
-                          {"alarm", *sim::AreaByName("D"), 100, 5},  {"flags[2]", *sim::AreaByName("D"), 111, 0}};
+    const Case cases[] = {{"start", *sim::AreaByName("X"), 15, -1},
+                          {"lamp", *sim::AreaByName("Y"), 16, -1},
+                          {"alarm", *sim::AreaByName("D"), 100, 5},
+                          {"flags[2]", *sim::AreaByName("D"), 111, 0}};
     for (const Case& c : cases) {
         const Leaf& leaf = compiled.leaves.at(c.path);
         EXPECT_EQ(leaf.area, c.area) << c.path;
@@ -181,7 +206,8 @@ std::string RandomProject(unsigned seed)
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     const char* scalars[] = {"bool", "int16", "uint16", "int32", "uint32", "float", "string"};
-    std::string structs = R"("Inner": {"members": [{"name": "a", "type": "int16", "offset": "0"}, {"name": "b", "type": "float", "offset": "1"},
+    std::string structs =
+        R"("Inner": {"members": [{"name": "a", "type": "int16", "offset": "0"}, {"name": "b", "type": "float", "offset": "1"},
                                                     {"name": "f", "type": "bool", "offset": "3.7"}]},
                             "Outer": {"members": [{"name": "x", "type": "Inner", "offset": "0", "dims": [2]}, {"name": "n", "type": "uint32", "offset": "8"}]})";
     std::string tags, channels;
@@ -206,7 +232,8 @@ std::string RandomProject(unsigned seed)
             device = (type == "bool" ? "D" + std::to_string(next) + ".3" : "D" + std::to_string(next));
             next += words * n + static_cast<uint32_t>(pick(5));
         }
-        tags += std::string(tags.empty() ? "" : ",") + R"({"name": ")" + name + R"(", "type": ")" + type + R"(", "device": ")" + device + "\"" + extra + "}";
+        tags += std::string(tags.empty() ? "" : ",") + R"({"name": ")" + name + R"(", "type": ")" + type + R"(", "device": ")" + device +
+                "\"" + extra + "}";
         for (uint32_t e = 0; e < n; ++e) {
             std::string path = name + (array ? "[" + std::to_string(e) + "]" : "");
             if (type == "Inner") path += pick(2) ? ".a" : ".b";
@@ -254,20 +281,20 @@ std::string Utf16(const std::string& utf8)
 
 TEST(ConfigTool, LabelExportInTheToolsFormImports)
 {
-    const std::string text =
-        "Project1\r\n"
-        "クラス\tラベル名\tデータ型\t定数値\t初期値\t割付(デバイス/ラベル)\tアドレス\tコメント\r\n"
-        "VAR_GLOBAL\tspeed\tWord [Signed]\t\t\tD100\t%MW0.100\t\"line\tspeed\r\nsecond line\"\r\n"
-        "VAR_GLOBAL\tflags\tBit(0..2,0..1)\t\t\tM10\t\t\r\n"
-        "VAR_GLOBAL\tname\tString(12)\t\t\tD300\t\t\r\n"
-        "VAR_GLOBAL\tlevel\tFLOAT [Single Precision]\t\t\tD200\t\t\r\n"
-        "VAR_GLOBAL\tloose\tWord [Unsigned]/Bit String [16-bit]\t\t\t\t\tno device\r\n"
-        "VAR_GLOBAL\tt1\tTimer\t\t\tT1\t\t\r\n"
-        "VAR_GLOBAL_CONSTANT\tk\tWord [Signed]\t\t\t\t\t\r\n";
+    const std::string text = "Project1\r\n"
+                             "クラス\tラベル名\tデータ型\t定数値\t初期値\t割付(デバイス/ラベル)\tアドレス\tコメント\r\n"
+                             "VAR_GLOBAL\tspeed\tWord [Signed]\t\t\tD100\t%MW0.100\t\"line\tspeed\r\nsecond line\"\r\n"
+                             "VAR_GLOBAL\tflags\tBit(0..2,0..1)\t\t\tM10\t\t\r\n"
+                             "VAR_GLOBAL\tname\tString(12)\t\t\tD300\t\t\r\n"
+                             "VAR_GLOBAL\tlevel\tFLOAT [Single Precision]\t\t\tD200\t\t\r\n"
+                             "VAR_GLOBAL\tloose\tWord [Unsigned]/Bit String [16-bit]\t\t\t\t\tno device\r\n"
+                             "VAR_GLOBAL\tt1\tTimer\t\t\tT1\t\t\r\n"
+                             "VAR_GLOBAL_CONSTANT\tk\tWord [Signed]\t\t\t\t\t\r\n";
     Import imported;
     Diagnostics diagnostics;
     ASSERT_TRUE(ImportLabels("labels.txt", Utf16(text), "auto", true, imported, diagnostics));
-    const std::string expected = R"({"device": {"waitTimeMs": 200, "blockCollection": "maxLength", "stringEncoding": "ascii", "stringByteOrder": "12"},
+    const std::string expected =
+        R"({"device": {"waitTimeMs": 200, "blockCollection": "maxLength", "stringEncoding": "ascii", "stringByteOrder": "12"},
       "tags": [{"name": "speed", "type": "int16", "device": "D100", "comment": "line\tspeed\r\nsecond line"},
                {"name": "flags", "type": "bool", "device": "M10", "dims": [3, 2]},
                {"name": "name", "type": "string", "device": "D300", "length": 12},
@@ -297,28 +324,40 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
     const Case cases[] = {
         {"unknown data type", R"({"name": "a", "type": "int17", "device": "D1"})", "", "/tags/0/type", "unknown data type \"int17\""},
         {"3-byte device number", R"({"name": "a", "type": "int16", "device": "R16777216"})", "", "/tags/0/device", "3-byte device number"},
-        {"outside the device range", R"({"name": "a", "type": "int16", "device": "D8000"})", "", "/tags/0/device", "found D8000, expected D0 … D7999"},
-        {"array past the range", R"({"name": "a", "type": "int16", "device": "D7999", "dims": [2]})", "", "/tags/0/device", "ending at D8000"},
+        {"outside the device range", R"({"name": "a", "type": "int16", "device": "D8000"})", "", "/tags/0/device",
+         "found D8000, expected D0 … D7999"},
+        {"array past the range", R"({"name": "a", "type": "int16", "device": "D7999", "dims": [2]})", "", "/tags/0/device",
+         "ending at D8000"},
         {"bit the register lacks", R"({"name": "a", "type": "bool", "device": "D1.16"})", "", "/tags/0/device", "D has bits 0 … 15"},
-        {"bit of a bit device", R"({"name": "a", "type": "bool", "device": "M1.1"})", "", "/tags/0/device", "bit device and has no bit numbers"},
-        {"tag defined twice", R"({"name": "a", "type": "int16", "device": "D1"}, {"name": "a", "type": "int16", "device": "D2"})", "", "/tags/1/name", "defined twice"},
-        {"path that does not resolve", R"({"name": "a", "type": "int16", "device": "D1"})", R"({"tag": "b"})", "/channels/0/tag", "\"b\" names no tag"},
-        {"index outside the dimensions", R"({"name": "a", "type": "int16", "device": "D1", "dims": [3]})", R"({"tag": "a[3]"})", "/channels/0/tag", "outside the dimensions of a (0..2)"},
-        {"string without a length", R"({"name": "a", "type": "string", "device": "D1"})", "", "/tags/0/length", "a string needs its length"},
-        {"structure containing itself", R"({"name": "a", "type": "Self", "device": "D1"})", "", "/structs/Self/members/0/type", "contains itself"},
-        {"two string kinds", R"({"name": "a", "type": "string", "device": "D1", "length": 4}, {"name": "b", "type": "wstring", "device": "D5", "length": 4})", "", "/device/stringEncoding", "one encoding"},
+        {"bit of a bit device", R"({"name": "a", "type": "bool", "device": "M1.1"})", "", "/tags/0/device",
+         "bit device and has no bit numbers"},
+        {"tag defined twice", R"({"name": "a", "type": "int16", "device": "D1"}, {"name": "a", "type": "int16", "device": "D2"})", "",
+         "/tags/1/name", "defined twice"},
+        {"path that does not resolve", R"({"name": "a", "type": "int16", "device": "D1"})", R"({"tag": "b"})", "/channels/0/tag",
+         "\"b\" names no tag"},
+        {"index outside the dimensions", R"({"name": "a", "type": "int16", "device": "D1", "dims": [3]})", R"({"tag": "a[3]"})",
+         "/channels/0/tag", "outside the dimensions of a (0..2)"},
+        {"string without a length", R"({"name": "a", "type": "string", "device": "D1"})", "", "/tags/0/length",
+         "a string needs its length"},
+        {"structure containing itself", R"({"name": "a", "type": "Self", "device": "D1"})", "", "/structs/Self/members/0/type",
+         "contains itself"},
+        {"two string kinds",
+         R"({"name": "a", "type": "string", "device": "D1", "length": 4}, {"name": "b", "type": "wstring", "device": "D5", "length": 4})",
+         "", "/device/stringEncoding", "one encoding"},
         {"unknown member", R"({"name": "a", "type": "int16", "device": "D1", "lenght": 4})", "", "/tags/0/lenght", "unknown member"},
     };
     for (const Case& c : cases) {
-        const std::string text = R"({"structs": {"Self": {"members": [{"name": "s", "type": "Self", "offset": "0"}]}}, "tags": [)" + c.tags +
-                                 R"(], "channels": [)" + c.channels + "]}";
+        const std::string text = R"({"structs": {"Self": {"members": [{"name": "s", "type": "Self", "offset": "0"}]}}, "tags": [)" +
+                                 c.tags + R"(], "channels": [)" + c.channels + "]}";
         Project project;
         Diagnostics diagnostics;
         Compiled compiled;
         if (ParseProject(text, project, diagnostics)) Compile(project, compiled, diagnostics);
         bool found = false;
         for (const Diagnostic& d : diagnostics) found = found || (d.where == c.where && d.message.find(c.message) != std::string::npos);
-        EXPECT_TRUE(found) << c.what << ": " << (diagnostics.empty() ? std::string("no mistake") : diagnostics.front().where + ": " + diagnostics.front().message);
+        EXPECT_TRUE(found) << c.what << ": "
+                           << (diagnostics.empty() ? std::string("no mistake")
+                                                   : diagnostics.front().where + ": " + diagnostics.front().message);
     }
     Project project;
     Diagnostics diagnostics;

@@ -112,11 +112,12 @@ TEST(Accessor, VersionGateStopsAndRestoresForwarding)
     DATATYPE type;
     int i = 0;
     double d = 0;
-    const int results[] = {accessor.SetValueByChannel(0, 2.5), accessor.SetValueByChannel(0, 3), accessor.SetValueByChannel(0, text),
-                           accessor.GetValueTypeByChannel(0, type), accessor.GetValueByName("v", d), accessor.GetValueByName("v", i),
-                           accessor.GetValueByName("v", text), accessor.SetValueByName("v", 1), accessor.SetValueByName("v", 1.0),
-                           accessor.SetValueByName("v", text), accessor.GetValueTypeByName("v", type), accessor.GetValueByChannel(0, i),
-                           accessor.GetValueByChannel(0, d), accessor.GetValueByChannel(0, text), accessor.GetValueIDByChannel(0, i)};
+    const int results[] = {
+        accessor.SetValueByChannel(0, 2.5),      accessor.SetValueByChannel(0, 3),       accessor.SetValueByChannel(0, text),
+        accessor.GetValueTypeByChannel(0, type), accessor.GetValueByName("v", d),        accessor.GetValueByName("v", i),
+        accessor.GetValueByName("v", text),      accessor.SetValueByName("v", 1),        accessor.SetValueByName("v", 1.0),
+        accessor.SetValueByName("v", text),      accessor.GetValueTypeByName("v", type), accessor.GetValueByChannel(0, i),
+        accessor.GetValueByChannel(0, d),        accessor.GetValueByChannel(0, text),    accessor.GetValueIDByChannel(0, i)};
     for (int r : results) EXPECT_EQ(r, static_cast<int>(0x80000002u));
     EXPECT_EQ(store.calls, before);
     accessor.SetVersion(5);
@@ -136,7 +137,8 @@ TEST(CoreLayer, CommunicationHandOverClassifiesTheLink)
     struct Case {
         int linkKind, result, stored;
     };
-    for (const Case c : {Case{1, 0, 2}, Case{2, 0, 1}, Case{3, static_cast<int>(0x80000001u), 1}, Case{0, static_cast<int>(0x80000001u), 1}}) {
+    for (const Case c :
+         {Case{1, 0, 2}, Case{2, 0, 1}, Case{3, static_cast<int>(0x80000001u), 1}, Case{0, static_cast<int>(0x80000001u), 1}}) {
         comm.faults().linkKind = c.linkKind;
         EXPECT_EQ(layer.UpdataCommunication(&comm), c.result);
         EXPECT_EQ(layer.Data().m_nLinkKind, c.stored);
@@ -174,19 +176,19 @@ TEST(CoreLayer, RankSchedulerSkipsUnwantedRanksAndWraps)
     }
     CArray<int, int> flags;
     flags.SetSize(5);
-    flags[3] = 1;  // row 2, rank 1
+    flags[3] = 1; // row 2, rank 1
     dev.m_nReadRank = 2;
     EXPECT_EQ(layer._InitSetReadIndex(flags), 1);
     EXPECT_EQ(dev.m_nReadRank, 1);
     EXPECT_EQ(dev.m_nReadBlock, 2);
     EXPECT_EQ(layer._InitCheckcollectFlag(flags, 1), 1);
 
-    flags[3] = 3;  // already read: not wanted
+    flags[3] = 3; // already read: not wanted
     EXPECT_EQ(layer._InitSetReadIndex(flags), 0);
     EXPECT_EQ(dev.m_nReadRank, 0);
     EXPECT_EQ(dev.m_nReadBlock, 0);
 
-    flags[2] = 1;  // row 1: second block of rank 0
+    flags[2] = 1; // row 1: second block of rank 0
     dev.m_nReadRank = -1;
     EXPECT_EQ(layer._InitSetReadIndex(flags), 1);
     EXPECT_EQ(dev.m_nReadRank, 0);

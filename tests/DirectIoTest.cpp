@@ -16,7 +16,8 @@ protected:
     {
         EngineFixture::SetUp();
         std::vector<TreeSerialize::NodeSpec> data;
-        for (uint32_t i = 0; i < 4; ++i) data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "d[" + std::to_string(i) + "]", 4, REG_D, 10 + i)));
+        for (uint32_t i = 0; i < 4; ++i)
+            data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "d[" + std::to_string(i) + "]", 4, REG_D, 10 + i)));
         blob = Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("d", "d", 21, 0, 0), data)}), {"d[0]", "d[1]"});
         driver = std::make_unique<KVSG::KVSGConvertLayer>("PLC1", &store);
         driver->UpdataCommunication(&comm);
@@ -73,7 +74,7 @@ TEST_F(DirectIo, ResultCodesOfControlStrings)
         {"READ(D,10,WUB=out,st)", 3, [](sim::Faults& f) { f.wrongRouting = true; }},
         {"READ(D,10,WUB=out,st)", 100 + 0xC056, [](sim::Faults& f) { f.forcedEndCode = 0xC056; }},
         {"WRITE(D,10,WUB=out,st)", 4, [](sim::Faults& f) { f.silent = true; }},
-        {"UNKNOWN(1)", 4, none},  // an unknown word keeps the last status
+        {"UNKNOWN(1)", 4, none}, // an unknown word keeps the last status
     };
     for (const Case& c : cases) {
         comm.faults() = sim::Faults();
@@ -137,7 +138,7 @@ TEST_F(DirectIo, WriteCommandsLandInTheController)
     store.variables["p2"] = 6;
     store.variables["q01"] = 7.0;
     store.variables["q02"] = 8.0;
-    store.variables["list"] = std::string("9,10,\r\n11");  // line ends are removed, not separators
+    store.variables["list"] = std::string("9,10,\r\n11"); // line ends are removed, not separators
     store.variables["on"] = 1;
     memory.SetWord(d, 400, 0xFFFF);
     EXPECT_EQ(Run("WRITE(D,50,WUB=v)"), 0);
@@ -180,10 +181,28 @@ TEST_F(DirectIo, MalformedStringsChangeNothing)
         for (int i = 0; i < 2000; ++i) s += "NOPE(1)";
         return s;
     }();
-    const char* garbage[] = {"", "(", ")", ")(", "READ(", "READ)", "READ()", "READ(,,,)", "READ(D)", "READ(D,-1,WUB=out)",
-                             "READ(W,xyz,WUB=out)", "READ(X,1F,BUB=out)", "READ(D,10,WUB)", "READ(D,10,=out)", "READP(D,1,WUB,3,a,b)",
-                             "READPV(D,1,WUB,2,name)", "READBLOCK(D,1,WUB,2,x)", "WRITE(D,1,WUB=)", "READ(D,10,W\xff\xfe=out)",
-                             "SetChlTag()", "SetChlTag(,,,,,,)", "READP(D,1,WUB,99999,a)"};
+    const char* garbage[] = {"",
+                             "(",
+                             ")",
+                             ")(",
+                             "READ(",
+                             "READ)",
+                             "READ()",
+                             "READ(,,,)",
+                             "READ(D)",
+                             "READ(D,-1,WUB=out)",
+                             "READ(W,xyz,WUB=out)",
+                             "READ(X,1F,BUB=out)",
+                             "READ(D,10,WUB)",
+                             "READ(D,10,=out)",
+                             "READP(D,1,WUB,3,a,b)",
+                             "READPV(D,1,WUB,2,name)",
+                             "READBLOCK(D,1,WUB,2,x)",
+                             "WRITE(D,1,WUB=)",
+                             "READ(D,10,W\xff\xfe=out)",
+                             "SetChlTag()",
+                             "SetChlTag(,,,,,,)",
+                             "READP(D,1,WUB,99999,a)"};
     std::vector<std::string> texts(std::begin(garbage), std::end(garbage));
     texts.push_back("READ(" + longText + ")");
     texts.push_back(longText);

@@ -100,11 +100,8 @@ TEST_F(Frames, StringWritesByEncodingAndOrder)
         const char* data;
     };
     const Case cases[] = {
-        {0, 1, "AB", "414200000000"},
-        {0, 0, "AB", "424100000000"},
-        {1, 1, "AB", "410042000000"},
-        {0, 1, "ABCDEFGH", "414243444546"},
-        {0, 1, "中", "D6D000000000"},
+        {0, 1, "AB", "414200000000"},       {0, 0, "AB", "424100000000"}, {1, 1, "AB", "410042000000"},
+        {0, 1, "ABCDEFGH", "414243444546"}, {0, 1, "中", "D6D000000000"},
     };
     for (const Case& c : cases) {
         comm.ClearRequests();

@@ -44,10 +44,10 @@ TEST_F(Integrity, CollectionOfAnAnswerCutInItsEndCodeReportsTheEndCodeNotAByteCo
         int forcedEndCode, cut, status;
     };
     const Case cases[] = {
-        {0xC051, 1, 100 + 0x51},  // 10 bytes: only the end code's low byte
-        {0xC051, 2, 100},         // 9 bytes: no end code at all
-        {0xC051, 4, 100},         // 7 bytes
-        {-1, 2, -11},             // end code "0000" but no data: wrong length
+        {0xC051, 1, 100 + 0x51}, // 10 bytes: only the end code's low byte
+        {0xC051, 2, 100},        // 9 bytes: no end code at all
+        {0xC051, 4, 100},        // 7 bytes
+        {-1, 2, -11},            // end code "0000" but no data: wrong length
         {-1, 1, -12},
     };
     for (const Case& c : cases) {
@@ -67,15 +67,17 @@ TEST_F(Integrity, HostChannelsKeepTheirOwnTagsWhenAnEarlierChannelHasNoRow)
 {
     // Host channel 0 names no tag, 1 is D11, 2 is D12 and 3 repeats D11.
     std::vector<TreeSerialize::NodeSpec> v;
-    for (uint32_t i = 0; i < 3; ++i) v.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", 3, REG_D, 10 + i)));
-    const auto blob = Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), v)}), {"missing", "v[1]", "v[2]", "v[1]"});
+    for (uint32_t i = 0; i < 3; ++i)
+        v.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", 3, REG_D, 10 + i)));
+    const auto blob =
+        Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), v)}), {"missing", "v[1]", "v[2]", "v[1]"});
     KVSG::KVSGConvertLayer driver("PLC1", &store);
     driver.UpdataCommunication(&comm);
     ASSERT_EQ(driver.InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
 
     struct Case {
         int channel, result;
-        int address;  // -1: nothing written
+        int address; // -1: nothing written
     };
     const Case cases[] = {{0, -1, -1}, {1, 0, 11}, {2, 0, 12}, {3, -1, -1}};
     for (const Case& c : cases) {
@@ -101,12 +103,13 @@ TEST_F(Integrity, LongStringTagsMakeChannelsInsteadOfShiftingTheLaterOnes)
 {
     struct Case {
         uint32_t storedType, length;
-        uint32_t bytes;  // the channel's string length
+        uint32_t bytes; // the channel's string length
     };
     const Case cases[] = {{11, 40000, 80000}, {12, 0xFFFFFFFFu, 60}, {11, 0xFFFFFFFFu, 60}, {12, 70000, 70000}};
     for (const Case& c : cases) {
-        const auto root = Node(MakeVariable("", "", 21, 0, 0),
-                               {Node(MakeVariable("s", "s", c.storedType, REG_D, 1000, 0xFFFFFFFFu, c.length)), Node(MakeVariable("n", "n", 3, REG_D, 20))});
+        const auto root =
+            Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("s", "s", c.storedType, REG_D, 1000, 0xFFFFFFFFu, c.length)),
+                                                  Node(MakeVariable("n", "n", 3, REG_D, 20))});
         const auto blob = Blob(root, {"s", "n"});
         KVSG::KVSGConvertLayer driver("PLC1", &store);
         driver.UpdataCommunication(&comm);

@@ -96,8 +96,7 @@ TEST_F(Planning, RandomChannelSetsLieInExactlyOneBlockWithinTheLimits)
         const CDevTable& table = *dev.m_pTable;
         std::vector<int> covered(static_cast<size_t>(table.GetRowCount()), 0);
         std::vector<bool> planned(covered.size(), false);
-        for (size_t h = 0; h < rows.size(); ++h)
-            planned[layer->HostToRow()[h]] = refs[h] == 1 && rows[h].GetdwValue(ROW_RWFLAG) != 1;
+        for (size_t h = 0; h < rows.size(); ++h) planned[layer->HostToRow()[h]] = refs[h] == 1 && rows[h].GetdwValue(ROW_RWFLAG) != 1;
         for (int b = 0; b < dev.m_arBlock.GetSize(); ++b) {
             const DynBlock& block = dev.m_arBlock[b];
             ASSERT_EQ(block.m_nRank, b);

@@ -40,9 +40,9 @@ TEST(ResultCodes, StatusesAndResultsReadAsTheirMeaning)
 
 TEST(ResultCodes, EveryEndCodeTheSimulatorAnswersWithHasAMeaning)
 {
-    for (uint16_t code : {sim::endcode::kOk, sim::endcode::kNotWhileRunning, sim::endcode::kPointsOutOfRange, sim::endcode::kRandomPointsOutOfRange,
-                          sim::endcode::kDeviceOutOfRange, sim::endcode::kUnsupportedCommand, sim::endcode::kDeviceNotFound, sim::endcode::kWrongUnit,
-                          sim::endcode::kLengthMismatch}) {
+    for (uint16_t code : {sim::endcode::kOk, sim::endcode::kNotWhileRunning, sim::endcode::kPointsOutOfRange,
+                          sim::endcode::kRandomPointsOutOfRange, sim::endcode::kDeviceOutOfRange, sim::endcode::kUnsupportedCommand,
+                          sim::endcode::kDeviceNotFound, sim::endcode::kWrongUnit, sim::endcode::kLengthMismatch}) {
         const slmp::EndCodeInfo* info = slmp::FindEndCode(code);
         ASSERT_NE(info, nullptr) << std::hex << code;
         EXPECT_GT(std::string(info->meaning).size(), 10u);

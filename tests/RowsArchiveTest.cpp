@@ -19,10 +19,8 @@ TEST(DevRow, OrdersByTypeAddressAndBitOnly)
         bool aFirst, bFirst;
     };
     const Case cases[] = {
-        {MakeRow(7, 100, 83), MakeRow(7, 100, 89), false, false},
-        {MakeRow(5, 0, 32), MakeRow(7, 0, 83), true, false},
-        {MakeRow(7, 2, 83), MakeRow(7, 10, 83), true, false},
-        {MakeRow(7, 5, 3, 3), MakeRow(7, 5, 4, 4), true, false},
+        {MakeRow(7, 100, 83), MakeRow(7, 100, 89), false, false},      {MakeRow(5, 0, 32), MakeRow(7, 0, 83), true, false},
+        {MakeRow(7, 2, 83), MakeRow(7, 10, 83), true, false},          {MakeRow(7, 5, 3, 3), MakeRow(7, 5, 4, 4), true, false},
         {MakeRow(7, 0xFFFFFFFFu, 83), MakeRow(7, 1, 83), false, true},
     };
     for (const Case& c : cases) {
@@ -47,7 +45,7 @@ TEST(DevRow, PropertyLookupByName)
     EXPECT_EQ(CDevRow::GetIndexFromName(CString("DEV逻辑地址")), 8);
     EXPECT_EQ(CDevRow::GetIndexFromName("no such"), 19);
     EXPECT_EQ(CDevRow::GetIndexFromName(static_cast<const char*>(nullptr)), 19);
-    row.SetdwValue("no such", 7);  // must not touch storage
+    row.SetdwValue("no such", 7); // must not touch storage
     EXPECT_EQ(row.GetdwValue("no such"), 0u);
     row.SetdwValue(DEVROW_STR_CHLBIT, 9);
     EXPECT_EQ(row.GetdwValue(CString("通道的位").c_str()), 9u);
@@ -63,7 +61,7 @@ TEST(DevRow, ArchiveRoundTripAndLayout)
     row.Serialize(out);
     ASSERT_EQ(out.GetPosition(), 8 * 4 + 4 + 5);
     EXPECT_EQ(out.GetData()[4], 27);
-    EXPECT_EQ(out.GetData()[28], 5);  // name length
+    EXPECT_EQ(out.GetData()[28], 5); // name length
 
     CDevRow empty;
     COwnerArchive blank;
@@ -91,7 +89,7 @@ TEST(OwnerArchive, GrowthModesAndHeader)
     EXPECT_EQ(b.GetSize(), 20000);
 
     COwnerArchive store;
-    store.SvrChangeMode(COwnerArchive::ARCHIVE_STORE);  // at position 0: writes the header
+    store.SvrChangeMode(COwnerArchive::ARCHIVE_STORE); // at position 0: writes the header
     EXPECT_EQ(store.GetPosition(), 2);
     EXPECT_EQ(store.GetNowVersion(), 20000);
 

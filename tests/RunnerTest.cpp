@@ -52,7 +52,10 @@ public:
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (std::chrono::steady_clock::now() < deadline) {
-            Json record = Next(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()) + 1);
+            Json record =
+                Next(static_cast<int>(
+                         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()) +
+                     1);
             if (record.is_null()) return nullptr;
             if (match(record)) return record;
         }
@@ -97,7 +100,7 @@ TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;
-    int status;  // the status that must show; 0: values still flow
+    int status; // the status that must show; 0: values still flow
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
@@ -113,7 +116,8 @@ TEST_P(FxRunFaults, TheStatusShowsAndValuesFlowAgainWhenTheControllerIsBack)
     const std::string port = std::to_string(sim->Port());
     Runner run({"--host", "127.0.0.1", "--port", port, "--project", Project(), "--duration", "8", "--interval", "20"});
     if (GetParam().status != 0) {
-        const Json failure = run.Until([](const Json& r) { return r.contains("status") && !r.contains("tag") && !r.contains("message") && r["status"] != 0; });
+        const Json failure = run.Until(
+            [](const Json& r) { return r.contains("status") && !r.contains("tag") && !r.contains("message") && r["status"] != 0; });
         ASSERT_FALSE(failure.is_null());
         EXPECT_EQ(failure["status"], GetParam().status);
         EXPECT_FALSE(failure["meaning"].get<std::string>().empty());
@@ -129,12 +133,13 @@ TEST_P(FxRunFaults, TheStatusShowsAndValuesFlowAgainWhenTheControllerIsBack)
     run.Stop(2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Switches, FxRunFaults,
-    ::testing::Values(FaultCase{"silence", {"--silent-every", "1"}, 2}, FaultCase{"endCode", {"--end-code", "C056"}, 100 + 0xC056},
-                      FaultCase{"wrongRouting", {"--wrong-routing"}, 3}, FaultCase{"closeAfter", {"--close-after", "1"}, 0},
-                      FaultCase{"split", {"--split"}, 0}, FaultCase{"delay", {"--delay", "50"}, 0}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Switches, FxRunFaults,
+                         ::testing::Values(FaultCase{"silence", {"--silent-every", "1"}, 2},
+                                           FaultCase{"endCode", {"--end-code", "C056"}, 100 + 0xC056},
+                                           FaultCase{"wrongRouting", {"--wrong-routing"}, 3},
+                                           FaultCase{"closeAfter", {"--close-after", "1"}, 0}, FaultCase{"split", {"--split"}, 0},
+                                           FaultCase{"delay", {"--delay", "50"}, 0}),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(FxRun, LateAnswersNeverReachAnotherChannel)
 {
@@ -164,7 +169,8 @@ TEST(FxRunMultiDevice, TwoAndEightDevicesAllDeliver)
         std::vector<std::string> arguments = {"--cycles", "10", "--interval", "0"};
         for (int d = 0; d < devices; ++d) {
             const fx5::SimProcess& sim = *sims[static_cast<size_t>(d % (devices == 2 ? 1 : 3))];
-            arguments.insert(arguments.end(), {"--device", "PLC" + std::to_string(d) + "=127.0.0.1:" + std::to_string(sim.Port()) + ":" + Project()});
+            arguments.insert(arguments.end(),
+                             {"--device", "PLC" + std::to_string(d) + "=127.0.0.1:" + std::to_string(sim.Port()) + ":" + Project()});
         }
         Runner run(arguments);
         std::map<std::string, int> delivered, summaries;

@@ -22,16 +22,16 @@ namespace {
 // bound to D0 and D1 (seeded 11 and 22).
 class DriverOverTcp {
 public:
-    explicit DriverOverTcp(const std::vector<std::string>& faults) : m_sim(FX5_SIM_PATH, Arguments(faults)), m_channel("127.0.0.1", m_sim.Port())
+    explicit DriverOverTcp(const std::vector<std::string>& faults)
+        : m_sim(FX5_SIM_PATH, Arguments(faults)), m_channel("127.0.0.1", m_sim.Port())
     {
         m_device = m_library.Create("PLC1", &store);
         store.DeclareChannels(2, DATATYPE_INT);
-        const auto root = Node(MakeVariable("", "", 21, 0, 0),
-                               {Node(MakeVariable("a", "a", 3, REG_D, 0)), Node(MakeVariable("b", "b", 3, REG_D, 1))});
+        const auto root =
+            Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("a", "a", 3, REG_D, 0)), Node(MakeVariable("b", "b", 3, REG_D, 1))});
         const std::vector<unsigned char> blob = Blob(root, {"a", "b"});
         m_ready = m_sim.Running() && m_device && m_device->UpdataCommunication(&m_channel) == 0 &&
-                  m_device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 &&
-                  m_device->ChannelRefChange(kFlags, 2) == 0;
+                  m_device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 && m_device->ChannelRefChange(kFlags, 2) == 0;
     }
     bool Ready() const { return m_ready; }
     int Collect() { return m_device->CollectDevData(kFlags, 2); }
@@ -58,7 +58,7 @@ private:
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;
-    int status;  // what every collection reports
+    int status; // what every collection reports
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
@@ -78,13 +78,13 @@ TEST_P(SimFaults, TheHostSeesTheStatusOfTheFaultAndNoValueFromAFailedRead)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Switches, SimFaults,
-    ::testing::Values(FaultCase{"none", {}, 0}, FaultCase{"split", {"--split"}, 0}, FaultCase{"delay50", {"--delay", "50"}, 0},
-                      FaultCase{"silent", {"--silent-every", "1"}, 2},
-                      FaultCase{"endCode", {"--end-code", "C051"}, 100 + 0xC051}, FaultCase{"wrongRouting", {"--wrong-routing"}, 3},
-                      FaultCase{"combined", {"--split", "--delay", "20", "--end-code", "C056"}, 100 + 0xC056}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Switches, SimFaults,
+                         ::testing::Values(FaultCase{"none", {}, 0}, FaultCase{"split", {"--split"}, 0},
+                                           FaultCase{"delay50", {"--delay", "50"}, 0}, FaultCase{"silent", {"--silent-every", "1"}, 2},
+                                           FaultCase{"endCode", {"--end-code", "C051"}, 100 + 0xC051},
+                                           FaultCase{"wrongRouting", {"--wrong-routing"}, 3},
+                                           FaultCase{"combined", {"--split", "--delay", "20", "--end-code", "C056"}, 100 + 0xC056}),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(SimFaultRecovery, AClosedConnectionIsMadeAgainAndValuesFlow)
 {

@@ -44,8 +44,8 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     EXPECT_EQ(client.ReadBits(code::M, 10, 5), (std::vector<bool>{true, false, true, true, false}));
     EXPECT_EQ(client.ReadWords(code::M, 0, 1), std::vector<uint16_t>{0x3400}) << "16 points a word, low point in the low bit";
     EXPECT_EQ(client.WriteWords(code::M, 16, {0x8001}), 0);
-    EXPECT_EQ(client.ReadBits(code::M, 16, 16), (std::vector<bool>{true, false, false, false, false, false, false, false, false,
-                                                                  false, false, false, false, false, false, true}));
+    EXPECT_EQ(client.ReadBits(code::M, 16, 16), (std::vector<bool>{true, false, false, false, false, false, false, false, false, false,
+                                                                   false, false, false, false, false, true}));
     // Random write and read: a word and a double word, then bits.
     std::vector<uint8_t> random = {1, 1};
     SlmpClient::PutDevice(random, code::D, 200);

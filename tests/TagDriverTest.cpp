@@ -10,20 +10,24 @@ namespace {
 TreeSerialize::NodeSpec PlantTree()
 {
     std::vector<TreeSerialize::NodeSpec> data;
-    for (uint32_t i = 0; i < 8; ++i) data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 4, REG_D, 100 + i)));
+    for (uint32_t i = 0; i < 8; ++i)
+        data.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 4, REG_D, 100 + i)));
     std::vector<TreeSerialize::NodeSpec> texts;
-    for (uint32_t i = 0; i < 2; ++i) texts.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "Prog.text[" + std::to_string(i) + "]", 11, REG_D, 200 + 5 * i, 0xFFFFFFFFu, 5)));
-    return Node(MakeVariable("", "", 21, 0, 0),
-                {Node(MakeVariable("Prog", "Prog", 21, 0, 0),
-                      {Node(MakeVariable("data", "Prog.data", 21, 0, 0), data), Node(MakeVariable("text", "Prog.text", 21, 0, 0), texts),
-                       Node(MakeVariable("level", "Prog.level", 3, REG_D, 50)), Node(MakeVariable("flow", "Prog.flow", 9, REG_D, 60)),
-                       Node(MakeVariable("total", "Prog.total", 5, REG_LZ, 2)), Node(MakeVariable("run", "Prog.run", 0, REG_M, 10)),
-                       Node(MakeVariable("alarm", "Prog.alarm", 0, REG_D, 70, 5)), Node(MakeVariable("wide", "Prog.wide", 0, REG_LCN, 3, 20)),
-                       Node(MakeVariable("far", "Prog.far", 0, REG_D, 71, 20))})});
+    for (uint32_t i = 0; i < 2; ++i)
+        texts.push_back(Node(
+            MakeVariable("[" + std::to_string(i) + "]", "Prog.text[" + std::to_string(i) + "]", 11, REG_D, 200 + 5 * i, 0xFFFFFFFFu, 5)));
+    return Node(
+        MakeVariable("", "", 21, 0, 0),
+        {Node(MakeVariable("Prog", "Prog", 21, 0, 0),
+              {Node(MakeVariable("data", "Prog.data", 21, 0, 0), data), Node(MakeVariable("text", "Prog.text", 21, 0, 0), texts),
+               Node(MakeVariable("level", "Prog.level", 3, REG_D, 50)), Node(MakeVariable("flow", "Prog.flow", 9, REG_D, 60)),
+               Node(MakeVariable("total", "Prog.total", 5, REG_LZ, 2)), Node(MakeVariable("run", "Prog.run", 0, REG_M, 10)),
+               Node(MakeVariable("alarm", "Prog.alarm", 0, REG_D, 70, 5)), Node(MakeVariable("wide", "Prog.wide", 0, REG_LCN, 3, 20)),
+               Node(MakeVariable("far", "Prog.far", 0, REG_D, 71, 20))})});
 }
 
-const std::vector<std::string> kPaths = {"Prog.level", "Prog.data[1]", "Prog.flow", "Prog.total", "Prog.run", "Prog.alarm",
-                                         "Prog.wide", "Prog.text[0]", "Prog.far"};
+const std::vector<std::string> kPaths = {"Prog.level", "Prog.data[1]", "Prog.flow",    "Prog.total", "Prog.run",
+                                         "Prog.alarm", "Prog.wide",    "Prog.text[0]", "Prog.far"};
 
 class TagDriver : public EngineFixture {
 protected:
@@ -66,11 +70,10 @@ TEST_F(TagDriver, BlobBindsEveryChannelToItsTag)
         const char* name;
         unsigned type, address, code;
     };
-    const Expect rows[] = {{"读写DWB0050", REG_D, 50, CHLCODE_WB},      {"读写DWUB0101", REG_D, 101, CHLCODE_WUB},
-                           {"读写DDF0060", REG_D, 60, CHLCODE_DF},       {"读写LZDB0002", REG_LZ, 2, CHLCODE_DB},
-                           {"读写M0010", REG_M, 10, CHLCODE_BITDEVICE},  {"读写D0070_05", REG_D, 70, 5},
-                           {"读写LCN0003_20", REG_LCN, 3, 20},           {"读写DSTR0200_10", REG_D, 200, CHLCODE_STRING},
-                           {"读写D0071_00", REG_D, 71, 0}};
+    const Expect rows[] = {
+        {"读写DWB0050", REG_D, 50, CHLCODE_WB},  {"读写DWUB0101", REG_D, 101, CHLCODE_WUB},       {"读写DDF0060", REG_D, 60, CHLCODE_DF},
+        {"读写LZDB0002", REG_LZ, 2, CHLCODE_DB}, {"读写M0010", REG_M, 10, CHLCODE_BITDEVICE},     {"读写D0070_05", REG_D, 70, 5},
+        {"读写LCN0003_20", REG_LCN, 3, 20},      {"读写DSTR0200_10", REG_D, 200, CHLCODE_STRING}, {"读写D0071_00", REG_D, 71, 0}};
     for (size_t h = 0; h < kPaths.size(); ++h) {
         const uint32_t r = driver->HostToRow()[h];
         EXPECT_EQ(driver->RowToHost()[r], h);
@@ -83,7 +86,9 @@ TEST_F(TagDriver, BlobBindsEveryChannelToItsTag)
     }
     EXPECT_EQ(driver->Index()->size(), 17u);
     EXPECT_EQ(std::count(logLines.begin(), logLines.end(), "InitDevice Spend Time = 0"), 1);
-    EXPECT_EQ(std::count_if(logLines.begin(), logLines.end(), [](const std::string& l) { return l.rfind("Init Tree and Porperty spend time = ", 0) == 0; }), 1);
+    EXPECT_EQ(std::count_if(logLines.begin(), logLines.end(),
+                            [](const std::string& l) { return l.rfind("Init Tree and Porperty spend time = ", 0) == 0; }),
+              1);
     EXPECT_EQ(logLines.size(), 2u);
 
     ASSERT_EQ(Init(Blob(PlantTree(), kPaths)), 0) << "a second load replaces the first";
@@ -145,10 +150,10 @@ TEST_F(TagDriver, TruncatedOrCraftedBlobsAreRefusedOrEndTheChannelListAndTheDevi
     };
     const uint32_t container = utils::LoadLe32(good.data() + 8);
     const std::vector<std::vector<unsigned char>> crafted = {
-        patched(8, 0xFFFFFFF0u),                         // container longer than the blob
-        patched(16, 40001),                              // bad magic
-        patched(20, container + 4),                      // wrong container size
-        patched(16 + 12, 0x7FFFFFFF),                    // absurd section count
+        patched(8, 0xFFFFFFF0u),      // container longer than the blob
+        patched(16, 40001),           // bad magic
+        patched(20, container + 4),   // wrong container size
+        patched(16 + 12, 0x7FFFFFFF), // absurd section count
     };
     for (size_t i = 0; i < crafted.size(); ++i) EXPECT_EQ(Init(crafted[i]), static_cast<int>(0x80000001u)) << i;
     // An absurd channel count or path length ends the list; a bare root binds nothing.
@@ -212,7 +217,9 @@ TEST_F(TagDriver, RebindingChecksTagTypes)
 {
     std::vector<TreeSerialize::NodeSpec> mixed;
     const uint32_t types[] = {3, 11, 3, 19};
-    for (uint32_t i = 0; i < 4; ++i) mixed.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", types[i], REG_D, 10 + 10 * i, 0xFFFFFFFFu, 4)));
+    for (uint32_t i = 0; i < 4; ++i)
+        mixed.push_back(Node(
+            MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", types[i], REG_D, 10 + 10 * i, 0xFFFFFFFFu, 4)));
     const auto root = Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), mixed)});
     ASSERT_EQ(Init(Blob(root, {"v[0]", "v[1]"})), 0);
     EXPECT_EQ(driver->_SetChlTag(1, 1, 1, 0), 200001) << "numeric to string is refused";

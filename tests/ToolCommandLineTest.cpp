@@ -24,11 +24,12 @@ TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
     const std::string dir = testing_support::TempPath("");
     const std::string example = std::string(FX5_SOURCE_DIR) + "/examples/structures.json";
     const std::string blob = dir + "cli.bin", blob2 = dir + "cli2.bin", printed = dir + "cli-printed.json", bad = dir + "cli-bad.json";
-    std::ofstream(bad) << R"({"tags": [{"name": "a", "type": "int17", "device": "D1"}, {"name": "b", "type": "int16", "device": "D9000"}]})";
+    std::ofstream(bad)
+        << R"({"tags": [{"name": "a", "type": "int17", "device": "D1"}, {"name": "b", "type": "int16", "device": "D9000"}]})";
     struct Case {
         std::vector<std::string> args;
         int status;
-        const char* errors;  // expected in standard error
+        const char* errors; // expected in standard error
     };
     const Case cases[] = {
         {{"compile", example, "-o", blob}, 0, ""},

@@ -6,9 +6,9 @@
 #include "host/afx.h"
 
 struct ControlString {
-    CString word;       // trimmed, upper case
-    CString arguments;  // between the first "(" and the first ")"
-    CString rest;       // after that ")"
+    CString word;      // trimmed, upper case
+    CString arguments; // between the first "(" and the first ")"
+    CString rest;      // after that ")"
 };
 
 // False when the text has no "(" or no ")".

@@ -47,8 +47,7 @@ int ConvertLayer::ChannelRefChange(const int* flags, int count)
             if (row < m_vecRowRef.size()) m_vecRowRef[row] = flags[h];
         }
     }
-    return CDevCtrl::ChannelRefChange(m_vecRowRef.empty() ? nullptr : m_vecRowRef.data(),
-                                      static_cast<int>(m_vecRowRef.size()));
+    return CDevCtrl::ChannelRefChange(m_vecRowRef.empty() ? nullptr : m_vecRowRef.data(), static_cast<int>(m_vecRowRef.size()));
 }
 
 int ConvertLayer::SetChannelAddress(int channel, int value)

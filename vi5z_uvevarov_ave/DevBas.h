@@ -23,16 +23,13 @@ public:
     static int mfLinkRankBlock(ZOLT_DATA& data, int fromRank, int mode, int maxFlag);
 
     // Read cycle: 0 when nothing to read or read, -100 when the read failed.
-    static int mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values,
-                                CStringArray& strings);
-    static int _ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values,
-                          CStringArray& strings, int rank);
+    static int mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings);
+    static int _ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings, int rank);
 
     // Write path: 11 on success, -4 on every failure.
-    static int mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings,
-                                CString& request, int index, int isBlock);
-    static int _WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, int index,
-                           int isBlock);
+    static int mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, CString& request, int index,
+                                int isBlock);
+    static int _WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, int index, int isBlock);
 
     // Direct commands: positive on success, negative on failure, 0 when the
     // command word is not one of the twelve.

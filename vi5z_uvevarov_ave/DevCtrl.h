@@ -15,10 +15,7 @@ constexpr uint32_t NO_ROW = 0xFFFFFFFFu;
 constexpr uint32_t NO_HOST = 0xFFFFFFFFu;
 
 // Entry `index` of a host/row map; NO_ROW (= NO_HOST) past its end.
-inline uint32_t MapEntry(const std::vector<uint32_t>& map, uint32_t index)
-{
-    return index < map.size() ? map[index] : NO_ROW;
-}
+inline uint32_t MapEntry(const std::vector<uint32_t>& map, uint32_t index) { return index < map.size() ? map[index] : NO_ROW; }
 
 class CDevCtrl : public virtual IDeviceCtrl {
 public:

@@ -42,8 +42,10 @@ int CDevCtrl::CollectMapped(const int* flags, int count, const ChannelMaps* maps
             if (maps) break;
             continue;
         }
-        if (type == DATATYPE_INT) m_pDevRtdb->SetValueByChannel(host, static_cast<int>(m_arValue[i]));
-        else if (type == DATATYPE_DOUBLE) m_pDevRtdb->SetValueByChannel(host, m_arValue[i]);
+        if (type == DATATYPE_INT)
+            m_pDevRtdb->SetValueByChannel(host, static_cast<int>(m_arValue[i]));
+        else if (type == DATATYPE_DOUBLE)
+            m_pDevRtdb->SetValueByChannel(host, m_arValue[i]);
         else if (type == DATATYPE_STRING) {
             std::string text = m_strArValue[i].str();
             m_pDevRtdb->SetValueByChannel(host, text);
@@ -67,9 +69,12 @@ int CDevCtrl::WriteChannel(int row, DATATYPE type, void* value)
         CStringArray texts;
         values.SetSize(rows + 1);
         texts.SetSize(rows + 1);
-        if (type == DATATYPE_INT) values[row + 1] = *static_cast<const int*>(value);
-        else if (type == DATATYPE_DOUBLE) values[row + 1] = *static_cast<const double*>(value);
-        else if (type == DATATYPE_STRING) texts[row + 1] = static_cast<const char*>(value);
+        if (type == DATATYPE_INT)
+            values[row + 1] = *static_cast<const int*>(value);
+        else if (type == DATATYPE_DOUBLE)
+            values[row + 1] = *static_cast<const double*>(value);
+        else if (type == DATATYPE_STRING)
+            texts[row + 1] = static_cast<const char*>(value);
         for (int attempt = 0; attempt < 3; ++attempt) {
             if (CDevBas::_WriteBlock(m_data, values, texts, row, 0) != ENGINE_WRITE_FAILED) break;
         }
@@ -105,8 +110,10 @@ int CDevCtrl::SetChannelAddress(int row, int value)
     if (m_arAddress.GetSize() == 0 || m_data.m_pDevData->m_pTable->GetRowCount() == 0) return DEVCTRL_OK;
     if (row >= m_arAddress.GetSize()) return DEVCTRL_BAD_ARGUMENT;
     const int32_t sum = static_cast<int32_t>(m_arAddress[row] + static_cast<uint32_t>(value));
-    if (sum < 0) m_setBadAddress.insert(row);
-    else m_setBadAddress.erase(row);
+    if (sum < 0)
+        m_setBadAddress.insert(row);
+    else
+        m_setBadAddress.erase(row);
     return DEVCTRL_OK;
 }
 
@@ -119,8 +126,10 @@ int CDevCtrl::DevIOCtrl(const char* command)
     const uint64_t start = Zolt_GetTickCount();
     CString text(command);
     const int result = CDevBas::mfDevIOCtrl(m_data, text, m_arValue, m_strArValue);
-    if (result > 0) m_arValue[0] = 0.0;
-    else if (result < 0) m_arValue[0] = -static_cast<double>(result);
+    if (result > 0)
+        m_arValue[0] = 0.0;
+    else if (result < 0)
+        m_arValue[0] = -static_cast<double>(result);
     PauseIfQuick(start);
     return Status();
 }

@@ -59,10 +59,7 @@ struct DEV_DATA {
     int32_t m_nCopyWord4 = 0;
 
     unsigned WaitTime() const { return Param(PARAM_WAITTIME, 200); }
-    unsigned Param(int index, unsigned fallback) const
-    {
-        return index < m_arDevParam.GetSize() ? m_arDevParam[index] : fallback;
-    }
+    unsigned Param(int index, unsigned fallback) const { return index < m_arDevParam.GetSize() ? m_arDevParam[index] : fallback; }
 };
 
 struct ZOLT_DATA;

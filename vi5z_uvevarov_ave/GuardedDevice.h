@@ -12,17 +12,38 @@ class GuardedDevice final : public KVSGConvertLayer {
 public:
     using KVSGConvertLayer::KVSGConvertLayer;
 
-    int InitDevice(const unsigned char* data, int length) override { return Guard([&] { return KVSGConvertLayer::InitDevice(data, length); }); }
-    int CleanupDevice() override { return Guard([&] { return KVSGConvertLayer::CleanupDevice(); }); }
-    int CollectDevData(const int* flags, int count) override { return Guard([&] { return KVSGConvertLayer::CollectDevData(flags, count); }); }
-    int DevIOCtrl(const char* command) override { return Guard([&] { return KVSGConvertLayer::DevIOCtrl(command); }); }
+    int InitDevice(const unsigned char* data, int length) override
+    {
+        return Guard([&] { return KVSGConvertLayer::InitDevice(data, length); });
+    }
+    int CleanupDevice() override
+    {
+        return Guard([&] { return KVSGConvertLayer::CleanupDevice(); });
+    }
+    int CollectDevData(const int* flags, int count) override
+    {
+        return Guard([&] { return KVSGConvertLayer::CollectDevData(flags, count); });
+    }
+    int DevIOCtrl(const char* command) override
+    {
+        return Guard([&] { return KVSGConvertLayer::DevIOCtrl(command); });
+    }
     int WriteChannel(int channel, DATATYPE type, void* value) override
     {
         return Guard([&] { return KVSGConvertLayer::WriteChannel(channel, type, value); });
     }
-    int UpdataCommunication(ICommunication* comm) override { return Guard([&] { return KVSGConvertLayer::UpdataCommunication(comm); }); }
-    int ChannelRefChange(const int* flags, int count) override { return Guard([&] { return KVSGConvertLayer::ChannelRefChange(flags, count); }); }
-    int SetChannelAddress(int channel, int value) override { return Guard([&] { return KVSGConvertLayer::SetChannelAddress(channel, value); }); }
+    int UpdataCommunication(ICommunication* comm) override
+    {
+        return Guard([&] { return KVSGConvertLayer::UpdataCommunication(comm); });
+    }
+    int ChannelRefChange(const int* flags, int count) override
+    {
+        return Guard([&] { return KVSGConvertLayer::ChannelRefChange(flags, count); });
+    }
+    int SetChannelAddress(int channel, int value) override
+    {
+        return Guard([&] { return KVSGConvertLayer::SetChannelAddress(channel, value); });
+    }
 
 private:
     // Nothing fits an exception better than "bad argument or configuration".

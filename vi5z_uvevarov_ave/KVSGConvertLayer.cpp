@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kSourceFile = "../../../run/vi5z_uvevarov_ave/vi5z_uvevarov_ave/KVSGConvertLayer";
 constexpr int kSetChlTagArguments = 5;
 constexpr int kWrongArgumentCount = 5;
-}
+} // namespace
 
 std::string PropertyKey(const char* utf8Name)
 {
@@ -36,8 +36,8 @@ void KVSGConvertLayer::DefineProperties(DevicePropertyConfigWraper& properties)
     using Device::EnumPropertyConfig;
     using Device::GeneralPropertyConfig;
     using Device::IPropertyConfig;
-    auto wait = std::make_shared<GeneralPropertyConfig<unsigned int>>(PropertyKey(DEV_STR_PROPERTYNAME[0]),
-                                                                      IPropertyConfig::STATE_NORMAL, 200u, 1u, 0xFFFFFFFFu);
+    auto wait = std::make_shared<GeneralPropertyConfig<unsigned int>>(PropertyKey(DEV_STR_PROPERTYNAME[0]), IPropertyConfig::STATE_NORMAL,
+                                                                      200u, 1u, 0xFFFFFFFFu);
     properties.insert(PROPERTY_VERSION, std::make_shared<PropertyWraper<unsigned int>>(wait));
     for (int i = 1; i < 4; ++i) {
         auto options = std::make_shared<EnumPropertyConfig>(PropertyKey(DEV_STR_PROPERTYNAME[i]), IPropertyConfig::STATE_NORMAL, 0u);
@@ -86,8 +86,8 @@ int KVSGConvertLayer::DevIOCtrl(const char* command)
         CDevServer::SvrGetParaValue(m_data, pieces[static_cast<size_t>(i)], value);
         numbers[i] = CDevServer::Double2Int(value);
     }
-    const int result = _SetChlTag(static_cast<unsigned>(numbers[0]), static_cast<unsigned>(numbers[1]), numbers[2],
-                                  static_cast<unsigned>(numbers[3]));
+    const int result =
+        _SetChlTag(static_cast<unsigned>(numbers[0]), static_cast<unsigned>(numbers[1]), numbers[2], static_cast<unsigned>(numbers[3]));
     if (result == 0) {
         const std::vector<int32_t> replay = m_vecHostRef;
         ConvertLayer::ChannelRefChange(replay.empty() ? nullptr : replay.data(), static_cast<int>(replay.size()));
@@ -106,9 +106,6 @@ int KVSGConvertLayer::ChannelRefChange(const int* flags, int count)
     return ConvertLayer::ChannelRefChange(flags, count);
 }
 
-int KVSGConvertLayer::SetChannelAddress(int channel, int value)
-{
-    return _SetChlTag(static_cast<unsigned>(channel) + 1, 1, value, 0);
-}
+int KVSGConvertLayer::SetChannelAddress(int channel, int value) { return _SetChlTag(static_cast<unsigned>(channel) + 1, 1, value, 0); }
 
 } // namespace KVSG

@@ -24,8 +24,7 @@ int KVSGConvertLayer::_SetChlTag(unsigned int start, unsigned int count, int off
     if (!dev) return SETCHLTAG_NO_DEVICE;
     CDevTable& table = *dev->m_pTable;
     const unsigned rows = static_cast<unsigned>(table.GetRowCount());
-    if (start == 0 || static_cast<uint64_t>(start) + count - 1 > rows)
-        return static_cast<int>(SETCHLTAG_RANGE + start + count - rows);
+    if (start == 0 || static_cast<uint64_t>(start) + count - 1 > rows) return static_cast<int>(SETCHLTAG_RANGE + start + count - rows);
     if (count == 0) return 0;
 
     std::vector<CDevRow> pending;

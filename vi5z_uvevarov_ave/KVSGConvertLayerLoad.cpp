@@ -65,8 +65,10 @@ void KVSGConvertLayer::ApplyPropertiesToParams()
     for (int i = 0; i < 4; ++i) {
         auto property = m_pProperty->getPropertyFromName(PropertyKey(DEV_STR_PROPERTYNAME[i]).c_str());
         if (!property) continue;
-        if (i == 0) dev->m_arDevParam[0] = static_cast<unsigned>(property->GetProValueInt());
-        else dev->m_arDevParam[i] = property->GetProValueStr() == DEV_STR_PROPERTLIST[2 * (i - 1)] ? 0u : 1u;
+        if (i == 0)
+            dev->m_arDevParam[0] = static_cast<unsigned>(property->GetProValueInt());
+        else
+            dev->m_arDevParam[i] = property->GetProValueStr() == DEV_STR_PROPERTLIST[2 * (i - 1)] ? 0u : 1u;
     }
 }
 
@@ -93,8 +95,8 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     m_pTagTree = std::move(root);
 
     ApplyPropertiesToParams();
-    logger_printf(3, "_Deserialize", "../../../run/vi5z_uvevarov_ave/vi5z_uvevarov_ave/KVSGConvertLayer", 321, 0, 3,
-                  "InitDevice", "Init Tree and Porperty spend time = %ld", static_cast<long>(Zolt_GetTickCount() - start));
+    logger_printf(3, "_Deserialize", "../../../run/vi5z_uvevarov_ave/vi5z_uvevarov_ave/KVSGConvertLayer", 321, 0, 3, "InitDevice",
+                  "Init Tree and Porperty spend time = %ld", static_cast<long>(Zolt_GetTickCount() - start));
 
     // InitDevice has dropped the rows and bindings of any earlier load.
     const std::vector<std::string> paths = ReadChannelPaths(blob);

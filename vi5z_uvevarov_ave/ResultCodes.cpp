@@ -71,7 +71,8 @@ std::string StatusText(int status)
     default: break;
     }
     if (const ResultCodeInfo* info = DevCtrlResult(status)) return info->meaning;
-    if (status >= STATUS_END_CODE && status <= STATUS_END_CODE + 0xFFFF) return EndCodeText(static_cast<unsigned>(status - STATUS_END_CODE));
+    if (status >= STATUS_END_CODE && status <= STATUS_END_CODE + 0xFFFF)
+        return EndCodeText(static_cast<unsigned>(status - STATUS_END_CODE));
     if (status < 0) return WrongLength(-status);
     return "status " + std::to_string(status);
 }

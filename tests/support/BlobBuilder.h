@@ -34,7 +34,8 @@ inline std::vector<unsigned char> PropertySection(unsigned wait, unsigned method
 inline std::vector<unsigned char> Blob(const TreeSerialize::NodeSpec& root, const std::vector<std::string>& paths,
                                        std::vector<unsigned char> properties = PropertySection(200, 0, 0, 1))
 {
-    return WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, properties}, {SECTION_TAGTREE, TreeSerialize::WriteTree(root)}}), paths);
+    return WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, properties}, {SECTION_TAGTREE, TreeSerialize::WriteTree(root)}}),
+                           paths);
 }
 
 } // namespace testing_support

@@ -38,7 +38,8 @@ public:
             for (int r = 0; r < table.GetRowCount(); ++r) {
                 if (!(*table.Row(r) < m_rows[h]) && !(m_rows[h] < *table.Row(r))) {
                     m_vecHostToRow[h] = static_cast<uint32_t>(r);
-                    if (m_vecRowToHost[static_cast<size_t>(r)] == NO_HOST) m_vecRowToHost[static_cast<size_t>(r)] = static_cast<uint32_t>(h);
+                    if (m_vecRowToHost[static_cast<size_t>(r)] == NO_HOST)
+                        m_vecRowToHost[static_cast<size_t>(r)] = static_cast<uint32_t>(h);
                 }
             }
         }

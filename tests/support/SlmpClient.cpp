@@ -103,7 +103,7 @@ SlmpClient::Answer SlmpClient::RequestRouted(const std::vector<uint8_t>& routing
     }
     frame.insert(frame.end(), routing.begin(), routing.end());
     Put16(frame, static_cast<unsigned>(6 + data.size()));
-    Put16(frame, 0x0010);  // monitoring timer: 16 x 250 ms
+    Put16(frame, 0x0010); // monitoring timer: 16 x 250 ms
     Put16(frame, command);
     Put16(frame, subcommand);
     frame.insert(frame.end(), data.begin(), data.end());
@@ -132,7 +132,8 @@ std::vector<uint16_t> SlmpClient::ReadWords(uint8_t device, uint32_t number, uin
     const Answer answer = Request(0x0401, 0x0000, data);
     std::vector<uint16_t> words;
     if (!answer.received || answer.endCode != 0) return words;
-    for (size_t i = 0; i + 1 < answer.data.size(); i += 2) words.push_back(static_cast<uint16_t>(answer.data[i] | (answer.data[i + 1] << 8)));
+    for (size_t i = 0; i + 1 < answer.data.size(); i += 2)
+        words.push_back(static_cast<uint16_t>(answer.data[i] | (answer.data[i + 1] << 8)));
     return words;
 }
 

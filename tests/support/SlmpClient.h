@@ -26,14 +26,14 @@ public:
         bool received = false;
         uint16_t endCode = 0xFFFF;
         uint16_t serial = 0;
-        std::vector<uint8_t> routing;  // network, PC, module I/O (2), station
+        std::vector<uint8_t> routing; // network, PC, module I/O (2), station
         std::vector<uint8_t> data;
     };
     // One request with the default routing 00 FF FF03 00; waits up to
     // timeoutMs for the whole answer.
     Answer Request(uint16_t command, uint16_t subcommand, const std::vector<uint8_t>& data, int timeoutMs = 2000);
-    Answer RequestRouted(const std::vector<uint8_t>& routing, uint16_t command, uint16_t subcommand,
-                         const std::vector<uint8_t>& data, int timeoutMs = 2000);
+    Answer RequestRouted(const std::vector<uint8_t>& routing, uint16_t command, uint16_t subcommand, const std::vector<uint8_t>& data,
+                         int timeoutMs = 2000);
 
     std::vector<uint16_t> ReadWords(uint8_t device, uint32_t number, uint16_t count);
     uint16_t WriteWords(uint8_t device, uint32_t number, const std::vector<uint16_t>& words);

@@ -9,9 +9,6 @@
 
 namespace testing_support {
 
-inline std::string TempPath(const std::string& name)
-{
-    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
-}
+inline std::string TempPath(const std::string& name) { return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name; }
 
 } // namespace testing_support

@@ -89,7 +89,8 @@ ChildProcess::Exit ChildProcess::Reap(double timeoutS, double started)
     Exit exit;
     int status = 0;
     pid_t done = 0;
-    while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Now() - started < timeoutS) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Now() - started < timeoutS)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (done == 0) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, &status, 0);

@@ -24,8 +24,8 @@ public:
     // Resident memory in KiB.
     long RssKb() const;
     struct Exit {
-        int status = -1;     // exit status, or -1 when a signal ended it
-        double seconds = 0;  // from the signal (or the wait) to the end
+        int status = -1;    // exit status, or -1 when a signal ended it
+        double seconds = 0; // from the signal (or the wait) to the end
     };
     // Sends `signal` and waits up to 10 s (then kills).
     Exit Stop(int signal = 15);

@@ -19,7 +19,8 @@ SimProcess::SimProcess(const std::string& program, const std::vector<std::string
     std::string line;
     if (!ReadLine(line, 10000)) return;
     const size_t colon = line.rfind(':');
-    if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos) m_port = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
+    if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos)
+        m_port = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
 }
 
 std::string DefaultSimPath()

@@ -50,7 +50,10 @@ bool TcpChannel::Connect(bool resync)
                 pollfd wait{fd, POLLOUT, 0};
                 int error = 0;
                 socklen_t length = sizeof error;
-                result = ::poll(&wait, 1, kConnectTimeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 0 : -1;
+                result =
+                    ::poll(&wait, 1, kConnectTimeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0
+                        ? 0
+                        : -1;
             }
             if (result != 0) {
                 ::close(fd);

@@ -66,7 +66,7 @@ private:
     uint64_t m_reconnects = 0;
     uint64_t m_discarded = 0;
     uint64_t m_resyncs = 0;
-    bool m_awaiting = false;  // a request went out and its answer is not complete
+    bool m_awaiting = false; // a request went out and its answer is not complete
     std::function<void(const std::string&)> m_event;
 };
 

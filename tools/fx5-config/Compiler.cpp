@@ -67,19 +67,25 @@ public:
     {
         if (const auto scalar = ScalarByName(d.type)) {
             if (unit == Unit::Point) {
-                if (*scalar != Scalar::Bool) return Fail(d.where + "/type", "type " + d.type + " needs a word device; bit devices hold bool tags"), false;
+                if (*scalar != Scalar::Bool)
+                    return Fail(d.where + "/type", "type " + d.type + " needs a word device; bit devices hold bool tags"), false;
                 bits = 1;
                 return true;
             }
             const uint64_t word = unit == Unit::DoubleWord ? 32 : 16;
             switch (*scalar) {
             case Scalar::Bool: bits = 1; return true;
-            case Scalar::Int16: case Scalar::UInt16:
-                if (unit == Unit::DoubleWord) return Fail(d.where + "/type", "a 16-bit type on a double-word device; use int32, uint32, float or bool"), false;
+            case Scalar::Int16:
+            case Scalar::UInt16:
+                if (unit == Unit::DoubleWord)
+                    return Fail(d.where + "/type", "a 16-bit type on a double-word device; use int32, uint32, float or bool"), false;
                 bits = 16;
                 return true;
-            case Scalar::Int32: case Scalar::UInt32: case Scalar::Float: bits = 32; return true;
-            case Scalar::String: case Scalar::WString:
+            case Scalar::Int32:
+            case Scalar::UInt32:
+            case Scalar::Float: bits = 32; return true;
+            case Scalar::String:
+            case Scalar::WString:
                 if (unit == Unit::DoubleWord) return Fail(d.where + "/type", "strings need a word device"), false;
                 if (d.length == 0) return Fail(d.where + "/length", "missing: a string needs its length"), false;
                 bits = (*scalar == Scalar::String ? (uint64_t{d.length} + 1) / 2 : uint64_t{d.length}) * word;
@@ -87,9 +93,12 @@ public:
             }
         }
         auto it = m_structs.find(d.type);
-        if (it == m_structs.end()) return Fail(d.where + "/type", "unknown data type \"" + d.type + "\"; expected " + ScalarNames() + " or a structure type"), false;
+        if (it == m_structs.end())
+            return Fail(d.where + "/type", "unknown data type \"" + d.type + "\"; expected " + ScalarNames() + " or a structure type"),
+                   false;
         if (unit != Unit::Word) return Fail(d.where + "/type", "a structure needs a word device such as D, W or R"), false;
-        if (std::find(chain.begin(), chain.end(), d.type) != chain.end()) return Fail(d.where + "/type", "structure \"" + d.type + "\" contains itself"), false;
+        if (std::find(chain.begin(), chain.end(), d.type) != chain.end())
+            return Fail(d.where + "/type", "structure \"" + d.type + "\" contains itself"), false;
         const StructType& type = *it->second;
         if (type.sizeWords) {
             bits = uint64_t{*type.sizeWords} * 16;
@@ -128,7 +137,9 @@ public:
         };
         uint64_t w = 0, b = 0;
         if (!number(words, w) || (dot != std::string::npos && (!number(bit, b) || b > 15)))
-            return Fail(m.where + "/offset", "found \"" + m.offset + "\", expected words from the structure's start such as \"3\", or a bit as \"3.5\""), false;
+            return Fail(m.where + "/offset",
+                        "found \"" + m.offset + "\", expected words from the structure's start such as \"3\", or a bit as \"3.5\""),
+                   false;
         bits = w * 16 + b;
         return true;
     }
@@ -173,8 +184,10 @@ public:
             leaf.scalar = *scalar;
             leaf.area = area;
             leaf.number = static_cast<uint32_t>(at / unitBits);
-            if (*scalar == Scalar::Bool && unit != Unit::Point) leaf.bit = static_cast<int>(at % unitBits);
-            else if (at % unitBits != 0) Fail(d.where, "a " + d.type + " must start on a whole word");
+            if (*scalar == Scalar::Bool && unit != Unit::Point)
+                leaf.bit = static_cast<int>(at % unitBits);
+            else if (at % unitBits != 0)
+                Fail(d.where, "a " + d.type + " must start on a whole word");
             leaf.length = d.length;
             m_leaves[path] = leaf;
             KVSG::KVSGVariable tag = KVSG::MakeVariable(key, path, StoredType(*scalar), static_cast<uint32_t>(area), leaf.number,
@@ -208,20 +221,24 @@ public:
         CheckStructs();
         std::set<std::string> names;
         for (const Declaration& d : m_project.tags) {
-            if (!ValidName(d.name)) Fail(d.where + "/name", "found \"" + d.name + "\", expected a name without '.', '[', ']', ',' or spaces");
+            if (!ValidName(d.name))
+                Fail(d.where + "/name", "found \"" + d.name + "\", expected a name without '.', '[', ']', ',' or spaces");
             if (!names.insert(d.name).second) Fail(d.where + "/name", "tag \"" + d.name + "\" is defined twice");
             const auto address = sim::ParseDeviceAddress(d.device);
             const size_t dot = d.device.find('.');
             const auto word = dot == std::string::npos ? std::nullopt : sim::ParseDeviceAddress(d.device.substr(0, dot));
             if (!address && word) {
                 const sim::DeviceArea& area = sim::DeviceAreas()[word->area];
-                Fail(d.where + "/device", "found \"" + d.device + "\": " +
-                                              (area.unit == sim::DeviceUnit::Bit ? std::string(area.name) + " is a bit device and has no bit numbers"
-                                                                                 : std::string(area.name) + " has bits 0 … " + (area.unit == sim::DeviceUnit::Word ? "15" : "31")));
+                Fail(d.where + "/device",
+                     "found \"" + d.device + "\": " +
+                         (area.unit == sim::DeviceUnit::Bit
+                              ? std::string(area.name) + " is a bit device and has no bit numbers"
+                              : std::string(area.name) + " has bits 0 … " + (area.unit == sim::DeviceUnit::Word ? "15" : "31")));
                 continue;
             }
             if (!address) {
-                Fail(d.where + "/device", "found \"" + d.device + "\", expected a device address such as D100, D100.5, M20, X17, W1F, R2000 or LZ2");
+                Fail(d.where + "/device",
+                     "found \"" + d.device + "\", expected a device address such as D100, D100.5, M20, X17, W1F, R2000 or LZ2");
                 continue;
             }
             const sim::DeviceArea& area = sim::DeviceAreas()[address->area];
@@ -238,14 +255,17 @@ public:
             const uint64_t endBits = start + element * Count(d.dims);
             const uint64_t lastDevice = (endBits - 1) / unitBits;
             if (lastDevice > kMaxDeviceNumber) {
-                Fail(d.where + "/device", "found " + d.device + ": the frame's 3-byte device number reaches " + std::string(area.name) + " 16777215 at most");
+                Fail(d.where + "/device",
+                     "found " + d.device + ": the frame's 3-byte device number reaches " + std::string(area.name) + " 16777215 at most");
                 continue;
             }
             if (lastDevice >= area.points) {
                 const std::string first = sim::FormatDeviceAddress({address->area, 0, std::nullopt});
                 const std::string last = sim::FormatDeviceAddress({address->area, area.points - 1, std::nullopt});
-                const std::string end = sim::FormatDeviceAddress({address->area, static_cast<uint32_t>(std::min<uint64_t>(lastDevice, UINT32_MAX)), std::nullopt});
-                Fail(d.where + "/device", "found " + d.device + (end != d.device ? " (ending at " + end + ")" : "") + ", expected " + first + " … " + last);
+                const std::string end = sim::FormatDeviceAddress(
+                    {address->area, static_cast<uint32_t>(std::min<uint64_t>(lastDevice, UINT32_MAX)), std::nullopt});
+                Fail(d.where + "/device",
+                     "found " + d.device + (end != d.device ? " (ending at " + end + ")" : "") + ", expected " + first + " … " + last);
                 continue;
             }
             root.children.push_back(Place(d, address->area, start, d.name, d.name, true, chain));
@@ -260,7 +280,8 @@ public:
             if (ScalarByName(type.name)) Fail(type.where, "a structure cannot be named like the scalar type \"" + type.name + "\"");
             std::set<std::string> members;
             for (const Declaration& m : type.members) {
-                if (!ValidName(m.name)) Fail(m.where + "/name", "found \"" + m.name + "\", expected a name without '.', '[', ']', ',' or spaces");
+                if (!ValidName(m.name))
+                    Fail(m.where + "/name", "found \"" + m.name + "\", expected a name without '.', '[', ']', ',' or spaces");
                 if (!members.insert(m.name).second) Fail(m.where + "/name", "member \"" + m.name + "\" is defined twice");
             }
             std::vector<std::string> chain;
@@ -272,10 +293,7 @@ public:
         }
     }
 
-    static bool ValidName(const std::string& name)
-    {
-        return !name.empty() && name.find_first_of(".[], \t") == std::string::npos;
-    }
+    static bool ValidName(const std::string& name) { return !name.empty() && name.find_first_of(".[], \t") == std::string::npos; }
 
     std::map<std::string, Leaf> m_leaves;
 
@@ -313,12 +331,12 @@ void CheckChannel(const Channel& c, const std::map<std::string, Leaf>& leaves, c
         const size_t open = c.tag.find('[');
         if (open == top.size() && !d.dims.empty()) {
             const std::string inside = c.tag.substr(open + 1, c.tag.find(']') - open - 1);
-            diagnostics.push_back({c.where + "/tag", "\"" + c.tag + "\": index [" + inside + "] is outside the dimensions of " + d.name + " (" +
-                                                         [&] {
-                                                             std::string dims;
-                                                             for (uint32_t n : d.dims) dims += (dims.empty() ? "" : ", ") + std::string("0..") + std::to_string(n - 1);
-                                                             return dims;
-                                                         }() + ") or names no element"});
+            diagnostics.push_back(
+                {c.where + "/tag", "\"" + c.tag + "\": index [" + inside + "] is outside the dimensions of " + d.name + " (" + [&] {
+                     std::string dims;
+                     for (uint32_t n : d.dims) dims += (dims.empty() ? "" : ", ") + std::string("0..") + std::to_string(n - 1);
+                     return dims;
+                 }() + ") or names no element"});
             return;
         }
         diagnostics.push_back({c.where + "/tag", "\"" + c.tag + "\" does not resolve to a scalar of tag " + d.name});
@@ -343,10 +361,11 @@ bool Compile(const Project& project, Compiled& out, Diagnostics& diagnostics)
         wide = wide || leaf.scalar == Scalar::WString;
     }
     if ((narrow && project.device.stringEncoding != "ascii") || (wide && project.device.stringEncoding != "unicode"))
-        diagnostics.push_back({"/device/stringEncoding", std::string("found \"") + project.device.stringEncoding + "\", but the project holds " +
-                                                               (narrow && wide ? "string and wstring tags; the device reads all strings in one encoding"
-                                                                : narrow       ? "string tags, which need \"ascii\""
-                                                                               : "wstring tags, which need \"unicode\"")});
+        diagnostics.push_back(
+            {"/device/stringEncoding", std::string("found \"") + project.device.stringEncoding + "\", but the project holds " +
+                                           (narrow && wide ? "string and wstring tags; the device reads all strings in one encoding"
+                                            : narrow       ? "string tags, which need \"ascii\""
+                                                           : "wstring tags, which need \"unicode\"")});
     std::vector<std::string> paths;
     for (const Channel& c : project.channels) {
         CheckChannel(c, out.leaves, project, diagnostics);
@@ -355,7 +374,9 @@ bool Compile(const Project& project, Compiled& out, Diagnostics& diagnostics)
     // A structure's mistake shows once however many tags use it.
     std::set<std::pair<std::string, std::string>> seen;
     diagnostics.erase(std::remove_if(diagnostics.begin() + static_cast<long>(before), diagnostics.end(),
-                                     [&seen](const Diagnostic& d) { return !seen.insert({d.where, d.message}).second; }),
+                                     [&seen](const Diagnostic& d) {
+                                         return !seen.insert({d.where, d.message}).second;
+                                     }),
                       diagnostics.end());
     if (diagnostics.size() != before) return false;
     const std::string text = WriteProject(project, false);

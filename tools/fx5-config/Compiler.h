@@ -16,15 +16,15 @@ namespace fx5cfg {
 // A leaf of the tag tree: what a channel can be bound to.
 struct Leaf {
     Scalar scalar = Scalar::Int16;
-    size_t area = 0;        // register type
-    uint32_t number = 0;    // device number
-    int bit = -1;           // a bit inside a word or double word
-    uint32_t length = 0;    // strings
+    size_t area = 0;     // register type
+    uint32_t number = 0; // device number
+    int bit = -1;        // a bit inside a word or double word
+    uint32_t length = 0; // strings
 };
 
 struct Compiled {
     std::vector<unsigned char> blob;
-    std::map<std::string, Leaf> leaves;  // by full path
+    std::map<std::string, Leaf> leaves; // by full path
 };
 
 // The section that carries the project itself, so that inspect can print it

@@ -106,7 +106,8 @@ private:
             leaves[tag.getFullPath()] = *scalar;
             return true;
         }
-        if (std::all_of(node.children().begin(), node.children().end(), [](const auto& c) { return IsElementKey(c->label().getVarKey()); })) {
+        if (std::all_of(node.children().begin(), node.children().end(),
+                        [](const auto& c) { return IsElementKey(c->label().getVarKey()); })) {
             // Dimensions from the largest index in each position.
             for (const auto& child : node.children()) {
                 const std::string key = child->label().getVarKey();
@@ -131,7 +132,8 @@ private:
         StructType type;
         type.name = tag.getFullPath();
         std::replace(type.name.begin(), type.name.end(), '.', '_');
-        type.name.erase(std::remove_if(type.name.begin(), type.name.end(), [](char c) { return c == '[' || c == ']' || c == ','; }), type.name.end());
+        type.name.erase(std::remove_if(type.name.begin(), type.name.end(), [](char c) { return c == '[' || c == ']' || c == ','; }),
+                        type.name.end());
         type.name += "_t";
         for (const auto& child : node.children()) {
             Declaration m;

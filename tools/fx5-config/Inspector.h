@@ -13,8 +13,8 @@ namespace fx5cfg {
 
 struct Inspection {
     Project project;
-    bool exact = false;  // compiling `project` gives the blob byte for byte
-    std::string note;    // why not, when not
+    bool exact = false; // compiling `project` gives the blob byte for byte
+    std::string note;   // why not, when not
 };
 
 bool Inspect(const std::vector<unsigned char>& blob, Inspection& out, Diagnostics& diagnostics);

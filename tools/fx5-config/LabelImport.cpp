@@ -29,16 +29,21 @@ std::string FromUtf16(const std::string& bytes, size_t start)
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        if (c < 0x80) out += static_cast<char>(c);
-        else if (c < 0x800) out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        else if (c < 0x10000) out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        else out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c < 0x800)
+            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x10000)
+            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        else
+            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
     }
     return out;
 }
 
 struct Record {
-    size_t line;  // where it starts, 1-based
+    size_t line; // where it starts, 1-based
     std::vector<std::string> fields;
 };
 
@@ -164,7 +169,8 @@ TypeParse ParseType(std::string type)
         p.scalar = it->second;
         return p;
     }
-    for (const auto& [prefix, scalar] : {std::pair<const char*, Scalar>{"string [unicode](", Scalar::WString}, {"string(", Scalar::String}}) {
+    for (const auto& [prefix, scalar] :
+         {std::pair<const char*, Scalar>{"string [unicode](", Scalar::WString}, {"string(", Scalar::String}}) {
         const std::string pre = prefix;
         if (lower.rfind(pre, 0) == 0 && lower.back() == ')') {
             const long n = std::strtol(lower.substr(pre.size()).c_str(), nullptr, 10);
@@ -177,8 +183,10 @@ TypeParse ParseType(std::string type)
             return p;
         }
     }
-    p.skipReason = "data type \"" + type + "\" is not supported (supported: Bit, Word [Signed], Word [Unsigned]/Bit String [16-bit], "
-                   "Double Word [Signed], Double Word [Unsigned]/Bit String [32-bit], FLOAT [Single Precision], String(n), String [Unicode](n))";
+    p.skipReason =
+        "data type \"" + type +
+        "\" is not supported (supported: Bit, Word [Signed], Word [Unsigned]/Bit String [16-bit], "
+        "Double Word [Signed], Double Word [Unsigned]/Bit String [32-bit], FLOAT [Single Precision], String(n), String [Unicode](n))";
     return p;
 }
 
@@ -212,8 +220,10 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
     const size_t before = diagnostics.size();
     std::string text;
     const bool utf16Bom = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE;
-    if (encoding == "utf-16le" || (encoding == "auto" && utf16Bom)) text = FromUtf16(bytes, utf16Bom ? 2 : 0);
-    else if (encoding == "utf-8" || encoding == "auto") text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    if (encoding == "utf-16le" || (encoding == "auto" && utf16Bom))
+        text = FromUtf16(bytes, utf16Bom ? 2 : 0);
+    else if (encoding == "utf-8" || encoding == "auto")
+        text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
     else {
         diagnostics.push_back({fileName, "unknown encoding \"" + encoding + "\"; expected auto, utf-16le or utf-8"});
         return false;
@@ -231,7 +241,9 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
     for (const char* needed : {"name", "type", "device"}) {
         if (!columns.count(needed)) {
             diagnostics.push_back({fileName + ":" + std::to_string(records.front().line),
-                                   std::string("no column titled ") + (std::string(needed) == "name" ? "\"Label Name\"" : std::string(needed) == "type" ? "\"Data Type\"" : "\"Assign (Device/Label)\"")});
+                                   std::string("no column titled ") + (std::string(needed) == "name"   ? "\"Label Name\""
+                                                                       : std::string(needed) == "type" ? "\"Data Type\""
+                                                                                                       : "\"Assign (Device/Label)\"")});
         }
     }
     if (diagnostics.size() != before) return false;
@@ -263,7 +275,8 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
             continue;
         }
         if (!sim::ParseDeviceAddress(device)) {
-            diagnostics.push_back({where, name + ": found device \"" + device + "\", expected a device address such as D100, D100.5, M20, X17 or W1F"});
+            diagnostics.push_back(
+                {where, name + ": found device \"" + device + "\", expected a device address such as D100, D100.5, M20, X17 or W1F"});
             continue;
         }
         if (name.find_first_of(".[], ") != std::string::npos) {
@@ -290,8 +303,10 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
     if (anyString && anyWString) {
         size_t narrow = 0, wide = 0;
         for (const Declaration& d : out.project.tags) {
-            if (d.type == "string") ++narrow;
-            else if (d.type == "wstring") ++wide;
+            if (d.type == "string")
+                ++narrow;
+            else if (d.type == "wstring")
+                ++wide;
         }
         const std::string drop = wide > narrow ? "string" : "wstring";
         for (auto it = out.project.tags.begin(); it != out.project.tags.end();) {
@@ -299,7 +314,8 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
                 ++it;
                 continue;
             }
-            out.skipped.push_back(fileName + ": " + it->name + ": a " + drop + " label; the device reads all strings in one encoding and the other kind is more common");
+            out.skipped.push_back(fileName + ": " + it->name + ": a " + drop +
+                                  " label; the device reads all strings in one encoding and the other kind is more common");
             it = out.project.tags.erase(it);
         }
         anyWString = drop == "string";

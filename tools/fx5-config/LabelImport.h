@@ -13,7 +13,7 @@ namespace fx5cfg {
 
 struct Import {
     Project project;
-    std::vector<std::string> skipped;  // "labels.txt:12: Timer1: Timer is not supported …"
+    std::vector<std::string> skipped; // "labels.txt:12: Timer1: Timer is not supported …"
 };
 
 // `encoding`: "auto" (by byte-order mark), "utf-16le" or "utf-8".

@@ -108,8 +108,10 @@ Declaration ReadDeclaration(const Json& json, const std::string& where, bool mem
     d.where = where;
     d.name = r.String("name", "", true);
     d.type = r.String("type", "", true);
-    if (member) d.offset = r.String("offset", "", true);
-    else d.device = r.String("device", "", true);
+    if (member)
+        d.offset = r.String("offset", "", true);
+    else
+        d.device = r.String("device", "", true);
     d.dims = r.Dims("dims");
     d.length = r.Unsigned("length", 0, 1);
     d.comment = r.String("comment");
@@ -122,8 +124,10 @@ Json WriteDeclaration(const Declaration& d, bool member)
     Json j;
     j["name"] = d.name;
     j["type"] = d.type;
-    if (member) j["offset"] = d.offset;
-    else j["device"] = d.device;
+    if (member)
+        j["offset"] = d.offset;
+    else
+        j["device"] = d.device;
     if (!d.dims.empty()) j["dims"] = d.dims;
     if (d.length) j["length"] = d.length;
     if (!d.comment.empty()) j["comment"] = d.comment;
@@ -155,7 +159,8 @@ bool ParseProject(const std::string& text, Project& project, Diagnostics& diagno
         if (s.stringEncoding != "ascii" && s.stringEncoding != "unicode")
             r.Fail("/device/stringEncoding", "found \"" + s.stringEncoding + "\", expected \"ascii\" or \"unicode\"");
         if (s.stringByteOrder != "12" && s.stringByteOrder != "21")
-            r.Fail("/device/stringByteOrder", "found \"" + s.stringByteOrder + "\", expected \"12\" (first character in the low byte) or \"21\"");
+            r.Fail("/device/stringByteOrder",
+                   "found \"" + s.stringByteOrder + "\", expected \"12\" (first character in the low byte) or \"21\"");
         r.Finish();
     }
     if (const Json* structs = top.Object("structs")) {

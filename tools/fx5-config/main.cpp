@@ -39,8 +39,10 @@ int Report(const std::string& file, const fx5cfg::Diagnostics& diagnostics)
 {
     for (const fx5cfg::Diagnostic& d : diagnostics) {
         // Label files name their own place (file:line); JSON mistakes a path.
-        if (d.where.rfind(file, 0) == 0) std::fprintf(stderr, "%s: %s\n", d.where.c_str(), d.message.c_str());
-        else std::fprintf(stderr, "%s: %s%s%s\n", file.c_str(), d.where.c_str(), d.where.empty() ? "" : ": ", d.message.c_str());
+        if (d.where.rfind(file, 0) == 0)
+            std::fprintf(stderr, "%s: %s\n", d.where.c_str(), d.message.c_str());
+        else
+            std::fprintf(stderr, "%s: %s%s%s\n", file.c_str(), d.where.c_str(), d.where.empty() ? "" : ": ", d.message.c_str());
     }
     std::fprintf(stderr, "%zu mistake%s\n", diagnostics.size(), diagnostics.size() == 1 ? "" : "s");
     return kExitInput;
@@ -60,8 +62,9 @@ bool LoadProject(const std::string& path, fx5cfg::Project& project, fx5cfg::Diag
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"fx5-config: compiles a project file (or the engineering tool's label export) into the driver's configuration blob, and back.\n"
-                 "Exit status: 0 success, 1 a mistake in the input (every one is listed), 2 bad usage."};
+    CLI::App app{
+        "fx5-config: compiles a project file (or the engineering tool's label export) into the driver's configuration blob, and back.\n"
+        "Exit status: 0 success, 1 a mistake in the input (every one is listed), 2 bad usage."};
     app.set_version_flag("--version", FX5_VERSION);
     app.require_subcommand(1);
 
@@ -73,7 +76,8 @@ int main(int argc, char** argv)
     CLI::App* inspect = app.add_subcommand("inspect", "Print a blob back as a project file (or its tag tree)");
     inspect->add_option("blob", blobPath, "Configuration blob")->required();
     inspect->add_flag("--tree", tree, "Print the tag tree as an outline with each tag's device address");
-    CLI::App* import = app.add_subcommand("import-labels", "Make a project from a global label export (UTF-16 tab-separated) or a CSV name,type,device,comment");
+    CLI::App* import = app.add_subcommand(
+        "import-labels", "Make a project from a global label export (UTF-16 tab-separated) or a CSV name,type,device,comment");
     import->add_option("labels", labels, "Label file")->required();
     import->add_option("--encoding", encoding, "auto (by byte-order mark), utf-16le or utf-8")->capture_default_str();
     import->add_option("-o,--output", output, "Project file to write ('-' for standard output)")->required();
@@ -127,6 +131,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
         return kExitInput;
     }
-    std::fprintf(stderr, "%zu tags, %zu channels, %zu labels skipped\n", result.project.tags.size(), result.project.channels.size(), result.skipped.size());
+    std::fprintf(stderr, "%zu tags, %zu channels, %zu labels skipped\n", result.project.tags.size(), result.project.channels.size(),
+                 result.skipped.size());
     return kExitOk;
 }

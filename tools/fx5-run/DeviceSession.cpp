@@ -14,10 +14,7 @@ namespace fx5run {
 
 namespace {
 
-DATATYPE HostType(const std::string& name)
-{
-    return name == "text" ? DATATYPE_STRING : name == "double" ? DATATYPE_DOUBLE : DATATYPE_INT;
-}
+DATATYPE HostType(const std::string& name) { return name == "text" ? DATATYPE_STRING : name == "double" ? DATATYPE_DOUBLE : DATATYPE_INT; }
 
 // The blob and the channels of a project file or of a compiled blob.
 bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std::vector<ChannelState>& channels, std::string& error)
@@ -161,7 +158,8 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
             next += interval;
             const auto now = Clock::now();
             if (next < now) next = now;
-            while (!stop && Clock::now() < next) std::this_thread::sleep_for(std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
+            while (!stop && Clock::now() < next)
+                std::this_thread::sleep_for(std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
         }
     }
     std::lock_guard<std::mutex> hold(m_statsLock);
@@ -186,7 +184,9 @@ void DeviceSession::Write(const std::string& tag, const std::string& text)
     int i = std::atoi(text.c_str());
     double d = std::atof(text.c_str());
     std::string s = text;
-    void* value = it->type == DATATYPE_INT ? static_cast<void*>(&i) : it->type == DATATYPE_DOUBLE ? static_cast<void*>(&d) : static_cast<void*>(&s[0]);
+    void* value = it->type == DATATYPE_INT      ? static_cast<void*>(&i)
+                  : it->type == DATATYPE_DOUBLE ? static_cast<void*>(&d)
+                                                : static_cast<void*>(&s[0]);
     {
         std::lock_guard<std::mutex> hold(m_pendingLock);
         m_readBack[channel] = Clock::now();

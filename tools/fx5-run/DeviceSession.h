@@ -21,11 +21,11 @@ struct SessionOptions {
     std::string name = "PLC1";
     std::string host = "127.0.0.1";
     uint16_t port = 5000;
-    std::string project;                     // PROJECT.json or DEVICE.bin
+    std::string project; // PROJECT.json or DEVICE.bin
     unsigned intervalMs = 100;
-    uint64_t cycles = 0;                     // 0: no limit
-    double durationS = 0;                    // 0: no limit
-    std::vector<std::pair<std::string, std::string>> writes;  // tag, value
+    uint64_t cycles = 0;                                     // 0: no limit
+    double durationS = 0;                                    // 0: no limit
+    std::vector<std::pair<std::string, std::string>> writes; // tag, value
     std::vector<std::string> ioctls;
 };
 
@@ -34,16 +34,16 @@ struct Event {
     enum Kind { Value, Failure, Message } kind = Message;
     std::string device;
     int channel = -1;
-    ChannelState state;   // Value
-    int status = 0;       // Failure, and writes and commands
-    std::string text;     // Message
+    ChannelState state; // Value
+    int status = 0;     // Failure, and writes and commands
+    std::string text;   // Message
 };
 using EventSink = std::function<void(const Event&)>;
 
 struct SessionStats {
-    uint64_t cycles = 0;      // collection calls
-    uint64_t values = 0;      // values delivered
-    std::map<int, uint64_t> failures;  // by status
+    uint64_t cycles = 0;              // collection calls
+    uint64_t values = 0;              // values delivered
+    std::map<int, uint64_t> failures; // by status
     std::vector<double> cycleMs;
     uint64_t reconnects = 0;
     int lastStatus = 0;

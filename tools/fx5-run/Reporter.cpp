@@ -30,7 +30,7 @@ std::string JsonValue(const ChannelState& state)
 {
     if (std::holds_alternative<std::string>(state.value)) return JsonString(std::get<std::string>(state.value));
     if (const double* d = std::get_if<double>(&state.value)) {
-        if (*d != *d || *d == 1.0 / 0.0 || *d == -1.0 / 0.0) return "null";  // JSON has no NaN or infinity
+        if (*d != *d || *d == 1.0 / 0.0 || *d == -1.0 / 0.0) return "null"; // JSON has no NaN or infinity
         char text[40];
         std::snprintf(text, sizeof text, "%.9g", *d);
         return text;
@@ -94,40 +94,41 @@ void Reporter::OnEvent(const Event& event)
     std::lock_guard<std::mutex> hold(m_lock);
     const std::string time = UtcNow();
     if (m_format == Format::Table) {
-        if (event.kind == Event::Message) m_messages.push_back(time.substr(11, 12) + " " + event.device + ": " + event.text);
+        if (event.kind == Event::Message)
+            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": " + event.text);
         else if (event.kind == Event::Failure)
-            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": status " + std::to_string(event.status) + " (" + DeviceSession::Meaning(event.status) + ")");
+            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": status " + std::to_string(event.status) + " (" +
+                                 DeviceSession::Meaning(event.status) + ")");
         if (m_messages.size() > kTableMessages) m_messages.erase(m_messages.begin(), m_messages.end() - static_cast<long>(kTableMessages));
         return;
     }
     if (m_format == Format::JsonLines) {
         switch (event.kind) {
         case Event::Value:
-            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"tag\":%s,\"channel\":%d,\"value\":%s,\"type\":\"%s\",\"status\":0}\n", time.c_str(),
-                         JsonString(event.device).c_str(), JsonString(event.state.tag).c_str(), event.channel, JsonValue(event.state).c_str(),
-                         TypeName(event.state.type));
+            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"tag\":%s,\"channel\":%d,\"value\":%s,\"type\":\"%s\",\"status\":0}\n",
+                         time.c_str(), JsonString(event.device).c_str(), JsonString(event.state.tag).c_str(), event.channel,
+                         JsonValue(event.state).c_str(), TypeName(event.state.type));
             break;
         case Event::Failure:
-            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"status\":%d,\"meaning\":%s}\n", time.c_str(), JsonString(event.device).c_str(),
-                         event.status, JsonString(DeviceSession::Meaning(event.status)).c_str());
+            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"status\":%d,\"meaning\":%s}\n", time.c_str(),
+                         JsonString(event.device).c_str(), event.status, JsonString(DeviceSession::Meaning(event.status)).c_str());
             break;
         case Event::Message:
-            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"message\":%s,\"status\":%d}\n", time.c_str(), JsonString(event.device).c_str(),
-                         JsonString(event.text).c_str(), event.status);
+            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"message\":%s,\"status\":%d}\n", time.c_str(),
+                         JsonString(event.device).c_str(), JsonString(event.text).c_str(), event.status);
             break;
         }
     } else {
         switch (event.kind) {
         case Event::Value:
-            std::fprintf(m_out, "%s,%s,%s,%d,%s,0,\n", time.c_str(), CsvField(event.device).c_str(), CsvField(event.state.tag).c_str(), event.channel,
-                         CsvField(ValueText(event.state.value)).c_str());
+            std::fprintf(m_out, "%s,%s,%s,%d,%s,0,\n", time.c_str(), CsvField(event.device).c_str(), CsvField(event.state.tag).c_str(),
+                         event.channel, CsvField(ValueText(event.state.value)).c_str());
             break;
         case Event::Failure:
-            std::fprintf(m_out, "%s,%s,,,,%d,%s\n", time.c_str(), CsvField(event.device).c_str(), event.status, CsvField(DeviceSession::Meaning(event.status)).c_str());
+            std::fprintf(m_out, "%s,%s,,,,%d,%s\n", time.c_str(), CsvField(event.device).c_str(), event.status,
+                         CsvField(DeviceSession::Meaning(event.status)).c_str());
             break;
-        case Event::Message:
-            std::fprintf(stderr, "%s %s: %s\n", time.c_str(), event.device.c_str(), event.text.c_str());
-            break;
+        case Event::Message: std::fprintf(stderr, "%s %s: %s\n", time.c_str(), event.device.c_str(), event.text.c_str()); break;
         }
     }
     std::fflush(m_out);
@@ -137,7 +138,8 @@ void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& session
 {
     std::string screen = "\x1b[H\x1b[2J";
     char line[512];
-    std::snprintf(line, sizeof line, "%-10s %-24s %-16s %-8s %-8s %8s %-8s %8s\n", "device", "tag", "value", "type", "quality", "age", "status", "reads");
+    std::snprintf(line, sizeof line, "%-10s %-24s %-16s %-8s %-8s %8s %-8s %8s\n", "device", "tag", "value", "type", "quality", "age",
+                  "status", "reads");
     screen += line;
     const auto now = Clock::now();
     std::string status;
@@ -147,16 +149,17 @@ void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& session
             const double age = c.has ? std::chrono::duration<double>(now - c.updated).count() : 0;
             // A value is good while fresh reads keep coming, stale after.
             const char* quality = !c.has ? "none" : (stats.lastStatus == 0 && age < 5.0 ? "good" : "stale");
-            std::snprintf(line, sizeof line, "%-10.10s %-24.24s %-16.16s %-8s %-8s %7.1fs %-8d %8llu\n", session->Options().name.c_str(), c.tag.c_str(),
-                          c.has ? ValueText(c.value).c_str() : "-", TypeName(c.type), quality, age, stats.lastStatus,
+            std::snprintf(line, sizeof line, "%-10.10s %-24.24s %-16.16s %-8s %-8s %7.1fs %-8d %8llu\n", session->Options().name.c_str(),
+                          c.tag.c_str(), c.has ? ValueText(c.value).c_str() : "-", TypeName(c.type), quality, age, stats.lastStatus,
                           static_cast<unsigned long long>(c.reads));
             screen += line;
         }
         std::vector<double> ms = stats.cycleMs;
         const double mean = ms.empty() ? 0 : std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
         status += session->Options().name + ": " + std::to_string(stats.cycles) + " cycles, " +
-                  Number(stats.elapsedS > 0 ? static_cast<double>(stats.cycles) / stats.elapsedS : 0, 1) + " requests/s, mean " + Number(mean, 2) +
-                  " ms, p99 " + Number(Quantile(ms, 0.99), 2) + " ms, " + std::to_string(stats.reconnects) + " reconnects   ";
+                  Number(stats.elapsedS > 0 ? static_cast<double>(stats.cycles) / stats.elapsedS : 0, 1) + " requests/s, mean " +
+                  Number(mean, 2) + " ms, p99 " + Number(Quantile(ms, 0.99), 2) + " ms, " + std::to_string(stats.reconnects) +
+                  " reconnects   ";
     }
     screen += "\n" + status + "\n";
     std::lock_guard<std::mutex> hold(m_lock);
@@ -178,23 +181,27 @@ void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessio
         if (m_format == Format::JsonLines) {
             std::string failures;
             for (const auto& [status, count] : stats.failures)
-                failures += std::string(failures.empty() ? "" : ",") + "{\"status\":" + std::to_string(status) + ",\"count\":" + std::to_string(count) +
-                            ",\"meaning\":" + JsonString(DeviceSession::Meaning(status)) + "}";
+                failures += std::string(failures.empty() ? "" : ",") + "{\"status\":" + std::to_string(status) +
+                            ",\"count\":" + std::to_string(count) + ",\"meaning\":" + JsonString(DeviceSession::Meaning(status)) + "}";
             std::fprintf(m_out,
-                         "{\"summary\":{\"device\":%s,\"cycles\":%llu,\"exchanges\":%llu,\"failed\":%llu,\"failures\":[%s],\"meanMs\":%.3f,\"p50Ms\":%.3f,"
+                         "{\"summary\":{\"device\":%s,\"cycles\":%llu,\"exchanges\":%llu,\"failed\":%llu,\"failures\":[%s],\"meanMs\":%.3f,"
+                         "\"p50Ms\":%.3f,"
                          "\"p99Ms\":%.3f,\"values\":%llu,\"reconnects\":%llu,\"seconds\":%.3f}}\n",
                          JsonString(session->Options().name).c_str(), static_cast<unsigned long long>(stats.cycles),
-                         static_cast<unsigned long long>(stats.cycles), static_cast<unsigned long long>(failed), failures.c_str(), mean, p50, p99,
-                         static_cast<unsigned long long>(stats.values), static_cast<unsigned long long>(stats.reconnects), stats.elapsedS);
+                         static_cast<unsigned long long>(stats.cycles), static_cast<unsigned long long>(failed), failures.c_str(), mean,
+                         p50, p99, static_cast<unsigned long long>(stats.values), static_cast<unsigned long long>(stats.reconnects),
+                         stats.elapsedS);
             continue;
         }
         std::FILE* out = m_format == Format::Csv ? stderr : m_out;
-        std::fprintf(out, "\n%s: %llu cycles (exchanges) in %.1f s, %llu failed, %llu values delivered, %llu reconnects\n", session->Options().name.c_str(),
-                     static_cast<unsigned long long>(stats.cycles), stats.elapsedS, static_cast<unsigned long long>(failed),
-                     static_cast<unsigned long long>(stats.values), static_cast<unsigned long long>(stats.reconnects));
+        std::fprintf(out, "\n%s: %llu cycles (exchanges) in %.1f s, %llu failed, %llu values delivered, %llu reconnects\n",
+                     session->Options().name.c_str(), static_cast<unsigned long long>(stats.cycles), stats.elapsedS,
+                     static_cast<unsigned long long>(failed), static_cast<unsigned long long>(stats.values),
+                     static_cast<unsigned long long>(stats.reconnects));
         std::fprintf(out, "  cycle time: mean %.2f ms, p50 %.2f ms, p99 %.2f ms\n", mean, p50, p99);
         for (const auto& [status, count] : stats.failures)
-            std::fprintf(out, "  status %d: %llu times: %s\n", status, static_cast<unsigned long long>(count), DeviceSession::Meaning(status).c_str());
+            std::fprintf(out, "  status %d: %llu times: %s\n", status, static_cast<unsigned long long>(count),
+                         DeviceSession::Meaning(status).c_str());
     }
     std::fflush(m_out);
 }

@@ -29,7 +29,7 @@ private:
     Format m_format;
     std::FILE* m_out;
     std::mutex m_lock;
-    std::vector<std::string> m_messages;  // the table's recent messages
+    std::vector<std::string> m_messages; // the table's recent messages
 };
 
 // Quantile q (0 … 1) of the values, which are sorted in place.

@@ -32,9 +32,12 @@ namespace {
 template <class T>
 void FromValue(const Value& value, T& out)
 {
-    if constexpr (std::is_same_v<T, std::string>) out = ValueText(value);
-    else if (const std::string* s = std::get_if<std::string>(&value)) out = static_cast<T>(std::atof(s->c_str()));
-    else out = std::holds_alternative<int>(value) ? static_cast<T>(std::get<int>(value)) : static_cast<T>(std::get<double>(value));
+    if constexpr (std::is_same_v<T, std::string>)
+        out = ValueText(value);
+    else if (const std::string* s = std::get_if<std::string>(&value))
+        out = static_cast<T>(std::atof(s->c_str()));
+    else
+        out = std::holds_alternative<int>(value) ? static_cast<T>(std::get<int>(value)) : static_cast<T>(std::get<double>(value));
 }
 
 DATATYPE TypeOf(const Value& value)
@@ -67,11 +70,16 @@ bool Variables::Set(const std::string& name, const Value& value)
     auto it = m_values.find(name);
     if (it == m_values.end()) return false;
     // A variable keeps its type: the value is converted to it.
-    if (std::holds_alternative<std::string>(it->second)) it->second = ValueText(value);
-    else if (std::holds_alternative<int>(it->second)) it->second = std::holds_alternative<std::string>(value) ? std::atoi(std::get<std::string>(value).c_str())
-                                                                   : std::holds_alternative<int>(value) ? std::get<int>(value) : static_cast<int>(std::get<double>(value));
-    else it->second = std::holds_alternative<std::string>(value) ? std::atof(std::get<std::string>(value).c_str())
-                      : std::holds_alternative<int>(value) ? std::get<int>(value) : std::get<double>(value);
+    if (std::holds_alternative<std::string>(it->second))
+        it->second = ValueText(value);
+    else if (std::holds_alternative<int>(it->second))
+        it->second = std::holds_alternative<std::string>(value) ? std::atoi(std::get<std::string>(value).c_str())
+                     : std::holds_alternative<int>(value)       ? std::get<int>(value)
+                                                                : static_cast<int>(std::get<double>(value));
+    else
+        it->second = std::holds_alternative<std::string>(value) ? std::atof(std::get<std::string>(value).c_str())
+                     : std::holds_alternative<int>(value)       ? std::get<int>(value)
+                                                                : std::get<double>(value);
     return true;
 }
 

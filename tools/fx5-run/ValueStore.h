@@ -25,7 +25,7 @@ class Variables {
 public:
     bool Type(const std::string& name, DATATYPE& type) const;
     bool Get(const std::string& name, Value& value) const;
-    bool Set(const std::string& name, const Value& value);  // false for an unknown name
+    bool Set(const std::string& name, const Value& value); // false for an unknown name
     void Declare(const std::string& name, const Value& value);
     std::map<std::string, Value> Snapshot() const;
 

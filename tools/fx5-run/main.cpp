@@ -39,17 +39,24 @@ bool DeclareVariable(const std::string& spec, fx5run::Variables& variables)
     std::string name, value, type;
     if (!SplitAt(spec, '=', name, value) || name.empty()) return false;
     if (SplitAt(std::string(name), ':', name, type)) {
-        if (type == "integer") variables.Declare(name, std::atoi(value.c_str()));
-        else if (type == "double") variables.Declare(name, std::atof(value.c_str()));
-        else if (type == "text") variables.Declare(name, value);
-        else return false;
+        if (type == "integer")
+            variables.Declare(name, std::atoi(value.c_str()));
+        else if (type == "double")
+            variables.Declare(name, std::atof(value.c_str()));
+        else if (type == "text")
+            variables.Declare(name, value);
+        else
+            return false;
         return true;
     }
     char* end = nullptr;
     const long i = std::strtol(value.c_str(), &end, 10);
-    if (!value.empty() && *end == '\0') variables.Declare(name, static_cast<int>(i));
-    else if (std::strtod(value.c_str(), &end), !value.empty() && *end == '\0') variables.Declare(name, std::atof(value.c_str()));
-    else variables.Declare(name, value);
+    if (!value.empty() && *end == '\0')
+        variables.Declare(name, static_cast<int>(i));
+    else if (std::strtod(value.c_str(), &end), !value.empty() && *end == '\0')
+        variables.Declare(name, std::atof(value.c_str()));
+    else
+        variables.Declare(name, value);
     return true;
 }
 
@@ -79,7 +86,8 @@ int main(int argc, char** argv)
     app.add_option("--write", writes, "TAG=VALUE, repeatable: written after the first full refresh, then read back");
     app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
     app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
-    app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")->check(CLI::IsMember({"table", "jsonl", "csv"}));
+    app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")
+        ->check(CLI::IsMember({"table", "jsonl", "csv"}));
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
     single.port = static_cast<uint16_t>(port);
@@ -102,8 +110,9 @@ int main(int argc, char** argv)
     for (const std::string& d : devices) {
         fx5run::SessionOptions o = single;
         std::string rest, portText;
-        if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) || !SplitAt(std::string(rest), ':', portText, o.project) ||
-            std::atoi(portText.c_str()) <= 0 || std::atoi(portText.c_str()) > 65535) {
+        if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) ||
+            !SplitAt(std::string(rest), ':', portText, o.project) || std::atoi(portText.c_str()) <= 0 ||
+            std::atoi(portText.c_str()) > 65535) {
             std::fprintf(stderr, "--device: '%s' is not NAME=HOST:PORT:PROJECT\n", d.c_str());
             return fx5::kExitUsage;
         }
@@ -133,10 +142,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "started fx5-sim --animate on 127.0.0.1:%u\n", options[0].port);
     }
 
-    const fx5run::Format shown = format == "table" ? fx5run::Format::Table
-                                 : format == "csv" ? fx5run::Format::Csv
+    const fx5run::Format shown = format == "table"   ? fx5run::Format::Table
+                                 : format == "csv"   ? fx5run::Format::Csv
                                  : format == "jsonl" ? fx5run::Format::JsonLines
-                                 : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
+                                                     : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
     fx5run::Reporter reporter(shown, stdout);
     fx5::DriverLibrary library(driver);
     if (!library.Loaded()) {
@@ -145,7 +154,8 @@ int main(int argc, char** argv)
     }
     std::vector<std::unique_ptr<fx5run::DeviceSession>> sessions;
     for (const fx5run::SessionOptions& o : options) {
-        sessions.push_back(std::make_unique<fx5run::DeviceSession>(o, library, shared, [&reporter](const fx5run::Event& e) { reporter.OnEvent(e); }));
+        sessions.push_back(
+            std::make_unique<fx5run::DeviceSession>(o, library, shared, [&reporter](const fx5run::Event& e) { reporter.OnEvent(e); }));
         std::string error;
         if (!sessions.back()->Open(error)) {
             std::fprintf(stderr, "%s: %s\n", o.name.c_str(), error.c_str());

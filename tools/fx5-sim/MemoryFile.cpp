@@ -50,9 +50,12 @@ bool SetValue(sim::DeviceMemory& memory, const sim::DeviceAddress& at, const jso
     }
     if (!value.is_number_integer()) return error = "expected an integer", false;
     const long long v = value.get<long long>();
-    if (area.unit == sim::DeviceUnit::DoubleWord) memory.SetDword(at.area, at.number, static_cast<uint32_t>(v));
-    else if (v < -32768 || v > 65535) return error = "a word holds -32768 … 65535", false;
-    else memory.SetWord(at.area, at.number, static_cast<uint16_t>(v));
+    if (area.unit == sim::DeviceUnit::DoubleWord)
+        memory.SetDword(at.area, at.number, static_cast<uint32_t>(v));
+    else if (v < -32768 || v > 65535)
+        return error = "a word holds -32768 … 65535", false;
+    else
+        memory.SetWord(at.area, at.number, static_cast<uint16_t>(v));
     return true;
 }
 

@@ -32,8 +32,10 @@ void PrintExchange(const sim::ExchangeRecord& r)
 {
     static std::mutex lock;
     char endCode[16];
-    if (r.endCode < 0) std::snprintf(endCode, sizeof endCode, "no answer");
-    else std::snprintf(endCode, sizeof endCode, "%04X", static_cast<unsigned>(r.endCode));
+    if (r.endCode < 0)
+        std::snprintf(endCode, sizeof endCode, "no answer");
+    else
+        std::snprintf(endCode, sizeof endCode, "%04X", static_cast<unsigned>(r.endCode));
     std::lock_guard<std::mutex> hold(lock);
     std::printf("%s %s %s%s%s points=%u end=%s %lluus\n", Now().c_str(), r.client.c_str(), r.request.command.c_str(),
                 r.request.device.empty() ? "" : " ", r.request.device.c_str(), r.request.points, endCode,
@@ -57,8 +59,7 @@ int main(int argc, char** argv)
     app.add_option("--port", port, "TCP port; 0 picks a free one")->capture_default_str()->check(CLI::Range(0, 65535));
     app.add_option("--memory", memoryFile, "Seed the device memory from this JSON file")->check(CLI::ExistingFile);
     app.add_option("--save", saveFile, "Write the device memory to this JSON file on exit");
-    app.add_flag("--animate", animate,
-                 "Move D0 (counter), D1 (ramp 0-100), D2 (float sine), M0 (toggle) and D10 (text) every 100 ms");
+    app.add_flag("--animate", animate, "Move D0 (counter), D1 (ramp 0-100), D2 (float sine), M0 (toggle) and D10 (text) every 100 ms");
     app.add_option("--delay", faults.delayMs, "Fault: wait MS milliseconds before every answer");
     app.add_option("--silent-every", faults.silentEvery, "Fault: leave every Nth request unanswered");
     app.add_option("--end-code", endCodeText, "Fault: answer every request with this end code (hex, e.g. C051)");
