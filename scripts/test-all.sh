@@ -1,11 +1,12 @@
 #!/bin/sh
-# Runs every test in the release build and in the sanitizer build, the
+# Checks the formatting, runs every test in the release build and in the sanitizer build, the
 # multi-device runner and the simulator's many clients under
 # ThreadSanitizer, the fuzz targets for a bounded time, and checks that the
 # driver exports exactly its three entry points.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
+sh scripts/check-format.sh
 for preset in release asan tsan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
