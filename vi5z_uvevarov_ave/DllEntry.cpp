@@ -18,8 +18,9 @@ ZOLT_EXPORT IDeviceCtrl* CreateDeviceCtrl(const char* name, IDevRtdbCtrl* rtdb)
 ZOLT_EXPORT int DestroyDeviceCtrl(IDeviceCtrl* device)
 {
     if (!device) return 1;
-    // Only objects this library made are destroyed here.
-    if (auto* tagDriver = dynamic_cast<KVSG::GuardedDevice*>(device)) delete tagDriver;
+    // Tag drivers are destroyed here (the factory's object is one); any
+    // other object is left alone.
+    if (auto* tagDriver = dynamic_cast<KVSG::KVSGConvertLayer*>(device)) delete tagDriver;
     return 0;
 }
 
