@@ -7,6 +7,7 @@
 
 namespace {
 
+// Every number of a request is decimal, whatever the register type shows.
 int ParseDecimal(const CString& text)
 {
     int value = 0;
@@ -21,6 +22,9 @@ struct CodePlan {
     int stringWords = 0;
 };
 
+// The row's code, bit and step from the type's option count: none (bit
+// device), 23 or 24 (16-bit word types, 24 with a string option) or 36
+// (32-bit word types). False for a bit option below 0.
 bool PlanCode(int type, SChlInfo& info, CodePlan& plan)
 {
     const unsigned options = SELECT2_DWORD_PROPERTYNUM[type];
@@ -49,6 +53,7 @@ bool PlanCode(int type, SChlInfo& info, CodePlan& plan)
     return true;
 }
 
+// "读写DWUB0100": access prefix, register, data type, address, bit or length.
 CString ChannelName(const CDevRow& row, int type, int code)
 {
     CString name = CString(CHLNAME_STR_RWFLAG[row.GetdwValue(ROW_RWFLAG) % 3]) + CHL_STR_NAME[type];

@@ -1,3 +1,5 @@
+// The tag driver's blob: its prefix, the container it frames and the channel
+// list after it, read with bounds and written by the tools.
 #include "config/ConfigBlob.h"
 
 #include "config/MemoryBuffer.h"

@@ -1,3 +1,5 @@
+// Channel rows: nine named properties each, their order in the table, and
+// their archive form.
 #include "DevRow.h"
 
 #include <cstring>
@@ -13,8 +15,6 @@ namespace {
 struct DescriptionAtLoad {
     DescriptionAtLoad() { CDevRow::InitPropertyDescription(); }
 } g_descriptionAtLoad;
-
-// A row archive string longer than this is treated as corrupt.
 } // namespace
 
 void CDevRow::InitPropertyDescription()
@@ -35,6 +35,8 @@ CDevRow::CDevRow()
     for (unsigned& value : m_dwValue) value = 0;
 }
 
+// The index of a property name; for a name that is none, an index past the
+// nine values, which the value accessors refuse to touch.
 int CDevRow::GetIndexFromName(const char* name)
 {
     if (!name) return static_cast<int>(m_dwPropertyNum) + 10;

@@ -1,3 +1,5 @@
+// The channel table: rows kept in device order, numbered by their place, and
+// its archive form.
 #include "DevTable.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The constant tables indexed by register type and data type: names, device
+// codes, word lengths, data-type options and block limits.
 #include "DevTables.h"
 
 const char* const CHLTYPE_STR_000 = "X输入继电器";
@@ -102,6 +104,9 @@ const char* const DEV_STR_BITFORMAT[REGISTER_TYPE_COUNT] = {
 };
 #undef WB
 
+// 0: bit devices, read in words of 16 points and written in bit units;
+// 1: word devices; 2: the double-word devices LCN, LZ, LTN and LSTN, read and
+// written one double word at a time with the random commands.
 const uint32_t DEV_CHL_WORD_LEN_TYPE[REGISTER_TYPE_COUNT] = {
     0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 2, 0, 1, 0, 1, 1, 2, 1, 0, 0, 2, 0, 0, 2,
 };
@@ -110,15 +115,24 @@ const uint32_t DEV_CHL_WORD_LEN_TYPE[REGISTER_TYPE_COUNT] = {
     {                                                                                                                                      \
         B, B, B, B, B, B, B, W, W, B, B, W, B, B, W, B, B, W, B, B, W, B, W, B, W, W, W, W, B, B, W, B, B, W                               \
     }
+// Points a read block may cover: 400 bits of a bit device are 25 words, and
+// 60 words keep a word block's answer at 131 bytes, so that one answer fits
+// the host channel's 512-byte receive chunks with room to spare.
 const uint32_t DEV_READBLK_MAXNUM[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS(400, 60);
 const uint32_t DEV_WRITEBLK_MAXNUM[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS(400, 60);
+// The same limits as the configuration's editable texts (the per-type block
+// limits a device starts with).
 const char* const CHLTYPE_STR_EDIT3[REGISTER_TYPE_COUNT] = ZOLT_BLOCK_LIMITS("400", "60");
 #undef ZOLT_BLOCK_LIMITS
 
+// Options a register type offers: 0 for bit devices; 23 for 16-bit word
+// types (16 bits and 7 numbers), 24 with a string option (D, R, SD); 36 for
+// double-word types (32 bits and 4 numbers).
 const uint32_t SELECT2_DWORD_PROPERTYNUM[REGISTER_TYPE_COUNT] = {
     0, 0, 0, 0, 0, 0, 0, 24, 23, 0, 0, 23, 0, 0, 23, 0, 0, 23, 0, 0, 36, 0, 23, 0, 24, 23, 36, 24, 0, 0, 36, 0, 0, 36,
 };
 
+// X (inputs) is read-only; everything else may be written.
 const uint32_t CHLTYPE_DWORD_RWFLAG[REGISTER_TYPE_COUNT] = {
     0, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
 };
@@ -236,6 +250,7 @@ const char* const DLG_STR_PROPERTYNAME[6] = {L1, L2, L3, L4, L5, L6};
 #undef L5
 #undef L6
 
+// In command-index order: even indexes read, odd ones write.
 const char* const IOCTRL_STR_PROPERTYNAME[IOCTRL_COMMAND_COUNT] = {
     "READ", "WRITE", "READ32", "WRITE32", "READP", "WRITEP", "READPV", "WRITEPV", "READBLOCK", "WRITEBLOCK", "ReadMutiReg", "WriteMutiReg",
 };
@@ -255,10 +270,14 @@ const char* const DEV_STR_ZOLTWRITE = "ZOLT_WRITE";
 const char* const DEV_STR_SETHIDDENPRO = "SetHiddenPro";
 const char* const DEV_STR_GETHIDDENPRO = "GetHiddenPro";
 
+// A tag record's stored type (0 … 21) to its data type; -1 for none.
 const int TAG_TYPE_MAP[TAG_TYPE_MAP_COUNT] = {0, 2, 1, 4, 3, 6, 5, 8, 7, 9, 10, 11, 12, 14, 13, 1, 3, 5, 7, -1, -1, -1};
+// A tag's data type to the option it binds with (plus 15 for 16-bit word
+// types, 28 for 32-bit ones).
 const int CONVERT_DATATYPE_ARRAY[CONVERT_DATATYPE_COUNT] = {0, 1, 2, 4, 3, 5, 6, 5, 9, 11, 10, 12};
 const int CONVERT_DATATYPE_OPTION[CONVERT_DATATYPE_COUNT] = {0, 0, 0, 2, 1, 4, 5, 4, 7, 8, 0, 8};
 
+// Where a register type's options start in the list of all options.
 int Select2OptionOffset(int registerType)
 {
     if (!IsRegisterType(registerType)) return -1;

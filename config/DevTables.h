@@ -6,11 +6,17 @@
 
 #include <cstdint>
 
+// The controller's 34 device memory areas, X to LSTN.
 constexpr int REGISTER_TYPE_COUNT = 34;
+// BUB … DF and STR.
 constexpr int DATATYPE_COUNT = 11;
+// BT00 … BT31: a bit of a 16- or 32-bit word.
 constexpr int BITNAME_COUNT = 32;
+// The data-type options of all register types together (23, 24 or 36 each).
 constexpr int SELECT2_OPTION_TOTAL = 354;
+// The nine named properties of a channel row.
 constexpr int DEVROW_PROPERTY_COUNT = 9;
+// READ … WriteMutiReg.
 constexpr int IOCTRL_COMMAND_COUNT = 12;
 
 // Register types that other code names directly.
@@ -51,7 +57,9 @@ enum RegisterType : int {
     REG_LSTN = 33,
 };
 
-// Channel data-type codes a row stores.
+// Channel data-type codes a row stores: 0 … 31 a bit of a word, 32 a bit
+// device, 80 … 89 the numbers, 131 a string; 100 is no channel type but asks
+// the conversions for decimal text.
 constexpr int CHLCODE_BIT_LAST = 31;
 constexpr int CHLCODE_BITDEVICE = 32;
 constexpr int CHLCODE_BUB = 80, CHLCODE_BB = 81, CHLCODE_BD = 82;
@@ -60,6 +68,7 @@ constexpr int CHLCODE_DUB = 86, CHLCODE_DB = 87, CHLCODE_DD = 88, CHLCODE_DF = 8
 constexpr int CHLCODE_DECIMAL_TEXT = 100;
 constexpr int CHLCODE_STRING = 131;
 
+// The register types' display names, one constant each and as a list.
 extern const char* const CHLTYPE_STR_000;
 extern const char* const CHLTYPE_STR_001;
 extern const char* const CHLTYPE_STR_002;
@@ -96,27 +105,38 @@ extern const char* const CHLTYPE_STR_032;
 extern const char* const CHLTYPE_STR_033;
 extern const char* const CHLTYPE_STR_PROPERTYNAME[REGISTER_TYPE_COUNT];
 
+// By register type: the name in channel names and control strings ("D"),
 extern const char* const CHL_STR_NAME[REGISTER_TYPE_COUNT];
+// the binary device code of reads and of writes (two hex digits, "A8"),
 extern const char* const CHL_STR_READORDER[REGISTER_TYPE_COUNT];
 extern const char* const CHL_STR_WRITEORDER[REGISTER_TYPE_COUNT];
+// how a channel name prints the address and the bit,
 extern const char* const DEV_STR_ADDRESSFORMAT[REGISTER_TYPE_COUNT];
 extern const char* const DEV_STR_BITFORMAT[REGISTER_TYPE_COUNT];
+// the word length that picks the frames: 0 bit device, 1 word, 2 double word,
 extern const uint32_t DEV_CHL_WORD_LEN_TYPE[REGISTER_TYPE_COUNT];
+// the points a read or write block may cover,
 extern const uint32_t DEV_READBLK_MAXNUM[REGISTER_TYPE_COUNT];
 extern const uint32_t DEV_WRITEBLK_MAXNUM[REGISTER_TYPE_COUNT];
 extern const char* const CHLTYPE_STR_EDIT3[REGISTER_TYPE_COUNT];
+// the number of data-type options (0 for bit devices),
 extern const uint32_t SELECT2_DWORD_PROPERTYNUM[REGISTER_TYPE_COUNT];
+// and whether it may be written (0: read-only, X).
 extern const uint32_t CHLTYPE_DWORD_RWFLAG[REGISTER_TYPE_COUNT];
 
+// Data-type names, short ("WUB") and long (the option texts they select).
 extern const char* const DATATYPE_STR_NAME[DATATYPE_COUNT];
 extern const char* const DATATYPE_STR_SELECT2NAME[DATATYPE_COUNT];
 extern const char* const DATATYPE_STR_BITNAME[BITNAME_COUNT];
 extern const char* const DATATYPE_STR_SELECT2BITNAME[BITNAME_COUNT];
 extern const char* const SELECT2_STR_PROPERTYNAME[SELECT2_OPTION_TOTAL];
 
+// Read-only, write-only, read-write: as shown and as a channel name's prefix.
 extern const char* const DEV_STR_RWFLAG[3];
 extern const char* const CHLNAME_STR_RWFLAG[3];
 
+// The row properties' names, their kinds (1 number, 2 text) and whether the
+// table sorts by them (type, address and bit do).
 extern const char* const DEVROW_STR_CHLRWFLAG;
 extern const char* const DEVROW_STR_CHLTYPE;
 extern const char* const DEVROW_STR_CHLADDRESS;
@@ -130,6 +150,7 @@ extern const char* const DEVROW_STR_PROPERTYNAME[DEVROW_PROPERTY_COUNT];
 extern const uint32_t DEVROW_DWORD_PROPERTYTYPE[DEVROW_PROPERTY_COUNT];
 extern const uint32_t DEVROW_DWORD_PROPERTYTAXIS[DEVROW_PROPERTY_COUNT];
 
+// The driver's identity and configuration texts.
 extern const char* const DEV_STR_HELPFILENAME;
 extern const char* const DEV_STR_NAME;
 extern const char* const DEV_STR_DLLNAMEMU;
@@ -143,6 +164,7 @@ extern const char* const DEV_STR_PROPERTYHEAD0X;
 extern const char* const DEV_STR_PROPERTYHEADBT;
 extern const char* const DEV_STR_ZOLTSTRDATA;
 
+// The four device properties and their option texts, compared byte for byte.
 extern const char* const DEV_STR_PROPERTYNAME[4];
 extern const char* const DEV_STR_PROPERTLIST[6];
 extern const char* const DEV_STR_COLTITAL[3];
@@ -154,6 +176,7 @@ extern const char* const DLG_STR_005;
 extern const char* const DLG_STR_006;
 extern const char* const DLG_STR_PROPERTYNAME[6];
 
+// The control keywords, one constant each and in command-index order.
 extern const char* const DEV_STR_READ;
 extern const char* const DEV_STR_WRITE;
 extern const char* const DEV_STR_READ32;

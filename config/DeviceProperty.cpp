@@ -1,3 +1,5 @@
+// The device's named properties: general (a checked number) and enumerated
+// (one of fixed option texts), each with its own value check.
 #include "config/DeviceProperty.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@ void EnumPropertyConfig::AddOption(const std::string& text)
 namespace {
 // A double becomes the nearest unsigned value; out-of-range values are
 // offered as the largest one and so fail any smaller maximum.
+// A number for an unsigned property: converted, not its storage reinterpreted.
 unsigned ToUnsigned(double value)
 {
     if (!(value >= 0.0)) return 0;
@@ -46,6 +49,7 @@ void PropertyWraper<Device::EnumPropertyConfig>::SetProValueStr(std::string valu
 
 void PropertyWraper<Device::EnumPropertyConfig>::SetProValueDouble(double value) { m_config->Store(ToUnsigned(value)); }
 
+// 1 and nothing changed when the name is taken; 0 when inserted.
 int DevicePropertyConfigWraper::insert(unsigned version, Property property)
 {
     if (!property) return 1;
@@ -64,6 +68,7 @@ DevicePropertyConfigWraper::Property DevicePropertyConfigWraper::getPropertyFrom
     return it == m_properties.end() ? nullptr : it->second;
 }
 
+// 0xFFFFFFFF for a name that was never inserted.
 unsigned DevicePropertyConfigWraper::getPropertyVersionFromName(const char* name) const
 {
     if (!name) return 0xFFFFFFFFu;

@@ -17,6 +17,8 @@ using Value = std::variant<char, unsigned char, short, unsigned short, int, unsi
 
 namespace Device {
 
+// One configured value: name, state, default and current value, and the
+// check every new value must pass.
 class IPropertyConfig {
 public:
     enum PropertyState : int32_t { STATE_NONE = 0, STATE_NORMAL = 1 };
@@ -31,6 +33,7 @@ public:
     virtual bool _CheckValue(const unsigned& value) const = 0;
 };
 
+// A value of type T; what passes is decided by the derived check.
 template <class T>
 class PropertyConfig : public IPropertyConfig {
 public:

@@ -1,9 +1,12 @@
+// Growable byte buffers with separate read and write positions, and read
+// windows over memory that never read past their end.
 #include "config/MemoryBuffer.h"
 
 #include <cstring>
 
 namespace utils {
 
+// Positions past the end are held at the end.
 unsigned MemoryBuffer::seek_read(unsigned pos)
 {
     const unsigned previous = m_read;
@@ -11,6 +14,7 @@ unsigned MemoryBuffer::seek_read(unsigned pos)
     return previous;
 }
 
+// False, nothing copied and the position kept, when n bytes are not there.
 bool MemoryBuffer::read(unsigned char* dst, unsigned n)
 {
     if (static_cast<uint64_t>(m_read) + n > size()) return false;
@@ -27,6 +31,8 @@ unsigned MemoryBuffer::seek_write(unsigned pos)
     return previous;
 }
 
+// Grows to twice the capacity when that suffices, else to exactly what the
+// write needs.
 void MemoryBuffer::write(const unsigned char* src, unsigned n)
 {
     if (!src || n == 0) return;
@@ -52,6 +58,7 @@ unsigned memoryRef::seek_read(unsigned pos)
     return pos;
 }
 
+// A window never reads past its own end.
 bool memoryRef::read(unsigned char* dst, unsigned n)
 {
     if (static_cast<uint64_t>(m_read) + n > m_size) return false;

@@ -7,6 +7,7 @@
 
 namespace utils {
 
+// What every stream shows: its bytes.
 class imemory {
 public:
     virtual ~imemory() = default;
@@ -23,6 +24,7 @@ public:
     unsigned remaining() const { return tell_read() < size() ? size() - tell_read() : 0; }
 };
 
+// A stream that is also written, at a position of its own.
 class imemorywrite : public imemoryread {
 public:
     virtual unsigned tell_write() const = 0;
@@ -30,6 +32,7 @@ public:
     virtual void write(const unsigned char* src, unsigned n) = 0;
 };
 
+// An owned, growable buffer: writes past the end extend it.
 class MemoryBuffer : public imemorywrite {
 public:
     MemoryBuffer() = default;

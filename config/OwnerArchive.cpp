@@ -1,8 +1,12 @@
+// The archive stream: load and store modes, the version header, and reads
+// that copy nothing past the buffer's end.
 #include "OwnerArchive.h"
 
 #include <algorithm>
 #include <cstring>
 
+// Grows by a step at least, zero-filled: the legacy load reads that zero
+// tail as data past the end of a blob.
 void COwnerArchive::mfCheckBuffer(int n)
 {
     if (n <= 0 || m_nPosition < 0) return;
@@ -21,6 +25,8 @@ void COwnerArchive::SvrWrite(const unsigned char* src, int n)
     m_nPosition += n;
 }
 
+// True when the n bytes were there; otherwise nothing is copied and the
+// position stays, so a reader's preset value survives.
 bool COwnerArchive::SvrRead(unsigned char* dst, int n)
 {
     if (m_nMode == ARCHIVE_STORE) SvrChangeMode(ARCHIVE_LOAD);
@@ -31,6 +37,8 @@ bool COwnerArchive::SvrRead(unsigned char* dst, int n)
     return true;
 }
 
+// At position 0: a store writes the header 20000; a load reads it and
+// rewinds when it is below 20000 (an archive without a header).
 void COwnerArchive::HeaderStep()
 {
     if (m_nMode == ARCHIVE_STORE) {
@@ -46,6 +54,8 @@ void COwnerArchive::HeaderStep()
     if ((header[0] | (header[1] << 8)) < ARCHIVE_VERSION) m_nPosition = 0;
 }
 
+// Switching cuts the buffer to the position (what was written so far) and
+// runs the header step from the start.
 void COwnerArchive::SvrChangeMode(ARCHIVESTATUS mode)
 {
     if (mode != ARCHIVE_LOAD && mode != ARCHIVE_STORE) return;
@@ -61,6 +71,8 @@ void COwnerArchive::SvrChangeMode(ARCHIVESTATUS mode)
     }
 }
 
+// The header at byte 0, without moving the position; 0 for a buffer shorter
+// than two bytes.
 unsigned short COwnerArchive::GetNowVersion()
 {
     if (m_nMode == ARCHIVE_STORE) SvrChangeMode(ARCHIVE_LOAD);

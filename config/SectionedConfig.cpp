@@ -1,3 +1,5 @@
+// The sectioned container (magic, sizes, section table at the end) and the
+// property section, each read with every length checked against the bytes.
 #include "config/SectionedConfig.h"
 
 #include <cstring>
@@ -7,8 +9,13 @@ using utils::LoadLe32;
 using utils::StoreLe32;
 
 namespace {
+// A section table entry: section number, offset, size.
 constexpr unsigned kTableEntryBytes = 12;
+// A property record opens with its length, kind, version and value offset;
+// the name follows, then the value.
 constexpr unsigned kRecordHeaderBytes = 16;
+// How a record's value is stored: a 32-bit number (general properties, and an
+// enumeration's option index), a double, or a nul-terminated text.
 enum RecordKind : uint32_t { KIND_INT = 0, KIND_INT2 = 1, KIND_DOUBLE = 2, KIND_TEXT = 3, KIND_ENUM = 4 };
 } // namespace
 
@@ -21,6 +28,8 @@ void DevBaseSerialize::open(const unsigned char* data, unsigned size)
         m_buffer.clear();
         return;
     }
+    // Header: magic, total size, reserved, section count, table offset; the
+    // table must end the container exactly, or no section is trusted.
     const unsigned char* bytes = m_buffer.data();
     const uint32_t total = LoadLe32(bytes + 4);
     const uint32_t count = LoadLe32(bytes + 12);
@@ -75,6 +84,9 @@ std::vector<unsigned char> WriteSectionedContainer(const std::vector<std::pair<u
 
 bool DevicePropertySerilize::toDeviceProperty(std::shared_ptr<DevicePropertyConfigWraper>& properties) const
 {
+    // Header: magic, record count, total size, reserved, offset of the table
+    // of record offsets. Only properties already registered, with the same
+    // version, take a value, and only one their own check accepts.
     const unsigned char* section = m_bytes.data();
     const uint64_t size = m_bytes.size();
     if (size < PROPERTY_HEADER_BYTES || LoadLe32(section) != SECTION_MAGIC || LoadLe32(section + 8) > size) return false;
@@ -123,6 +135,7 @@ bool DevicePropertySerilize::toDeviceProperty(std::shared_ptr<DevicePropertyConf
 
 bool DevicePropertySerilize::fromDeviceProperty(const std::shared_ptr<DevicePropertyConfigWraper>& properties)
 {
+    // Records first, the table of their offsets after them, the header last.
     std::vector<unsigned char> out(PROPERTY_HEADER_BYTES, 0);
     std::vector<uint32_t> offsets;
     if (properties) {

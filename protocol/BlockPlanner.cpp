@@ -9,10 +9,13 @@
 
 namespace {
 
+// The direct WRITE and WRITE32 commands plan every channel alone.
 constexpr int kDirectWrite = 1;
 constexpr int kDirectWrite32 = 3;
+// Planning for direct writes: split to the table's limits, never linked.
 constexpr int kWritePlanMode = 4;
-// Gap in points from which two runs are not read together.
+// Runs closer than 8 points are read together: reading the few unwanted
+// points between them costs less than another request.
 constexpr int kLinkGap = 8;
 
 struct Planner {

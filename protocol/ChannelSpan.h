@@ -11,6 +11,8 @@ inline bool IsDoubleWordType(unsigned type) { return type < REGISTER_TYPE_COUNT 
 inline bool IsBitDeviceType(unsigned type) { return type < REGISTER_TYPE_COUNT && DEV_CHL_WORD_LEN_TYPE[type] == 0; }
 inline unsigned WordLenType(unsigned type) { return type < REGISTER_TYPE_COUNT ? DEV_CHL_WORD_LEN_TYPE[type] : 1u; }
 
+// Points a row occupies: a string its words, a 32-bit code or any row of a
+// double-word device 2, everything else 1.
 inline int ChannelWidth(const CDevRow& row)
 {
     const unsigned code = row.GetdwValue(ROW_DATATYPE);

@@ -30,6 +30,7 @@ enum Command : int {
 };
 constexpr int kAttempts = 3;
 
+// Even command indexes read, odd ones write.
 bool IsWrite(int index) { return index % 2 == 1; }
 
 // Channels of one command in the order the command names them.
@@ -47,6 +48,7 @@ struct ParsedCommand {
     int blockWidth = 0; // values per repetition of a READBLOCK
 };
 
+// The fields of a part, split at "," and trimmed.
 std::vector<CString> Fields(const CString& part)
 {
     std::vector<CString> fields;
@@ -59,6 +61,8 @@ std::vector<CString> Fields(const CString& part)
     }
 }
 
+// The register type a field names (directly or through a text variable),
+// exact first, then without regard to case; -1 for none.
 int RegisterTypeOf(ZOLT_DATA& data, CString field)
 {
     CString name;
@@ -72,6 +76,9 @@ int RegisterTypeOf(ZOLT_DATA& data, CString field)
     return -1;
 }
 
+// The address a field gives: a numeric host variable's value, or the text
+// in the register type's own digits. False for other characters or a
+// negative address.
 bool AddressOf(ZOLT_DATA& data, int type, CString field, int& address)
 {
     double value = 0.0;
@@ -127,6 +134,7 @@ bool OptionOf(int type, CString name, int& option)
     return false;
 }
 
+// A count: a host variable's value or the literal, rounded.
 int CountOf(ZOLT_DATA& data, CString field)
 {
     double value = 0.0;
@@ -145,6 +153,8 @@ bool Generate(SChlInfo& info, int option, int count, std::vector<Channel>& out)
     return true;
 }
 
+// The values of a block or multi-register write, from the fields (the first
+// may name a text variable holding the list).
 std::vector<CString> ValueTexts(ZOLT_DATA& data, const std::vector<CString>& fields, size_t first)
 {
     if (first >= fields.size()) return {};
@@ -271,6 +281,7 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
     return true;
 }
 
+// A read value as text: %u for 32-bit unsigned, %lf for floats, %d else.
 CString FormatValue(double value, unsigned code)
 {
     CString text;
@@ -283,6 +294,7 @@ CString FormatValue(double value, unsigned code)
     return text;
 }
 
+// A value to write from its text, parsed as the command and code want it.
 double ParseValue(const CString& text, unsigned code, int index)
 {
     if (index == CMD_WRITE32 && code == CHLCODE_DUB) {
@@ -318,6 +330,9 @@ DEV_DATA* TemporaryRecord(const DEV_DATA* source)
     return dev;
 }
 
+// Plans, exchanges and delivers one parsed command over its temporary
+// table. ENGINE_DIRECT_DONE, ENGINE_NOT_DELIVERED, or the failure of the
+// rank that failed three times.
 int Execute(ZOLT_DATA& temp, ParsedCommand& command, int index)
 {
     DEV_DATA& dev = *temp.m_pDevData;

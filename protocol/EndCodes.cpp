@@ -1,3 +1,5 @@
+// The end-code table: each code the controller answers with, named and
+// explained once.
 #include "protocol/EndCodes.h"
 
 namespace slmp {

@@ -24,42 +24,47 @@ void MarkRankFailed(const DEV_DATA& dev, CArray<int, int>& status)
     }
 }
 
+// The value of a numeric or bit row from a read answer: its characters sit
+// 4 per word from the block's start (bit devices: the word holding the
+// point), converted by the row's code; bits come out as 1.0 or 0.0.
 double CutNumber(const CString& response, const CDevRow& row, unsigned blockStart)
 {
     const unsigned type = row.GetdwValue(ROW_TYPE);
     const unsigned code = row.GetdwValue(ROW_DATATYPE);
     const unsigned address = row.GetdwValue(ROW_ADDRESS);
-    int position = slmp::kDataPos;
+    int wordAt = 0;
     int count = 4;
     unsigned convertCode = CHLCODE_WUB;
     unsigned bit = code;
     switch (WordLenType(type)) {
     case 0:
-        position += 4 * static_cast<int>((address - blockStart + blockStart % 16) / 16);
+        wordAt = static_cast<int>((address - blockStart + blockStart % 16) / 16);
         bit = address % 16;
         break;
     case 2:
-        position += 4 * static_cast<int>(address - blockStart);
+        wordAt = static_cast<int>(address - blockStart);
         count = 8;
         convertCode = code <= CHLCODE_BIT_LAST ? CHLCODE_DUB : code;
         break;
     default:
-        position += 4 * static_cast<int>(address - blockStart);
+        wordAt = static_cast<int>(address - blockStart);
         count = (code <= CHLCODE_BIT_LAST || code < CHLCODE_DUB) ? 4 : 8;
         convertCode = code <= CHLCODE_BIT_LAST ? CHLCODE_WUB : code;
         break;
     }
-    const double value = CDevServer::SvrStr2Double(response.Mid(position, count), static_cast<int>(convertCode), 2, count);
+    const double value = CDevServer::SvrStr2Double(slmp::AnswerField(response, wordAt, count), static_cast<int>(convertCode), 2, count);
     if (code > CHLCODE_BITDEVICE) return value;
     double word = value;
     const uint32_t pattern = static_cast<uint32_t>(CDevServer::Double2Int(word));
     return ((pattern >> (bit & 31u)) & 1u) ? 1.0 : 0.0;
 }
 
+// The text of a string row: its bytes from the answer's data, byte pairs
+// swapped in order "0 - 21", converted to UTF-8 from GB18030 or UTF-16LE.
 CString CutString(const ZOLT_DATA& data, const CString& response, const CDevRow& row)
 {
     const int length = static_cast<int>(row.GetdwValue(ROW_BIT));
-    CString hex = response.Mid(slmp::kDataPos, 2 * length);
+    CString hex = slmp::AnswerField(response, 0, 2 * length);
     CByteArray bytes;
     CDevServer::SvrHStr2HByte(hex, bytes);
     const DEV_DATA& dev = *data.m_pDevData;
@@ -85,6 +90,10 @@ CString CutString(const ZOLT_DATA& data, const CString& response, const CDevRow&
 
 } // namespace
 
+// One collection step. 0: nothing planned, or the rank was read (its wanted
+// rows fresh, the rank moved on); ENGINE_READ_FAILED: the rank's wanted rows
+// are marked failed, values[0] holds minus the read's result, and the same
+// rank is read next time.
 int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings)
 {
     DEV_DATA* dev = data.m_pDevData;
@@ -108,6 +117,10 @@ int CDevBas::mfCollectDevData(ZOLT_DATA& data, CArray<int, int>& status, CArray<
     return 0;
 }
 
+// Reads the block of `rank` and stores its rows' values. 0: read;
+// ENGINE_NO_BLOCK: no such block, or one no request can carry;
+// ENGINE_NO_RESPONSE, ENGINE_ROUTING_MISMATCH or ENGINE_END_CODE - code as the
+// exchange found; a positive count: an answer of the wrong length.
 int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double, double>& values, CStringArray& strings, int rank)
 {
     DEV_DATA* dev = data.m_pDevData;

@@ -2,12 +2,21 @@
 // two characters per byte in wire order.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "host/afx.h"
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace slmp {
 
+// Subheader 50 00 (3E request), network 00, PC FF (the station itself),
+// module I/O 03FF (the CPU) and station 00: the route to the CPU the panel
+// is wired to, without relaying.
 constexpr const char* kHeaderPrefix = "500000FFFF0300";
+// Each fixed request below carries the monitoring timer 0x0010: 16 x 250 ms,
+// the 4 s the controller may take before it answers with a time-out error,
+// well above any wait time a panel sets.
 constexpr const char* kBatchReadWords = "500000FFFF03000C00100001040000";
 constexpr const char* kRandomReadDword = "500000FFFF03000C001000030400000001";
 constexpr const char* kBatchWriteWordsBody = "100001140000";
@@ -46,5 +55,20 @@ CString Count16(unsigned count);
 CString WithHeader(const CString& body);
 // The read request for `words` words (or one double word) at `address`.
 CString ReadRequest(unsigned registerType, unsigned address, int words);
+
+// Replies: the other half of each frame.
+//
+// Whether an answer's own length (bytes 7-8) says it has all its bytes.
+bool AnswerComplete(const CByteArray& bytes);
+// What an answer of `bytes` bytes (as hex text) to `request` (hex text)
+// says: ENGINE_NO_RESPONSE for none, ENGINE_ROUTING_MISMATCH when its
+// routing differs, ENGINE_END_CODE - code when its end code is not "0000"
+// (a missing end code is not "0000"), otherwise the byte count.
+int CheckAnswer(const CString& request, const CString& answer, int bytes);
+// `count` characters of the answer's data from word `word` on (fewer, or
+// none, when the answer is shorter).
+CString AnswerField(const CString& answer, int word, int count);
+// The words of a read answer; false when it does not hold them all.
+bool AnswerWords(const CString& answer, int words, std::vector<uint16_t>& out);
 
 } // namespace slmp

@@ -9,8 +9,12 @@
 #include "vi5z_uvevarov_ave/DevServer.h"
 
 namespace {
+// The host channel hands over at most 512 bytes a call.
 constexpr int kChunk = 512;
+// Later calls of one receive pass wait briefly: the rest of an answer
+// follows its start closely, or not at all.
 constexpr int kFollowUpTimeoutMs = 20;
+// Pause between receive passes while an answer is awaited.
 constexpr unsigned kPollPauseMs = 10;
 
 int HexDigit(char c)
@@ -19,16 +23,6 @@ int HexDigit(char c)
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-// An answer whose header states a length it has reached is complete: an
-// error answer is shorter than the data answer the loop waits for, and
-// waiting for the rest would only cost the whole wait time.
-bool AnswerComplete(const CByteArray& bytes)
-{
-    if (bytes.GetSize() < slmp::kResponseLengthEnd) return false;
-    const int stated = bytes[slmp::kResponseLengthEnd - 2] | (bytes[slmp::kResponseLengthEnd - 1] << 8);
-    return bytes.GetSize() >= slmp::kResponseLengthEnd + stated;
 }
 
 unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
@@ -110,20 +104,13 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
         const int base = bytes.GetSize();
         bytes.SetSize(base + take);
         if (take > 0) std::memcpy(bytes.GetData() + base, chunk.GetData(), static_cast<size_t>(take));
-        if (bytes.GetSize() >= expected || AnswerComplete(bytes)) break;
+        // An answer whose own length is reached is complete: an error answer
+        // is shorter than the data answer, and waiting would cost the whole
+        // wait time.
+        if (bytes.GetSize() >= expected || slmp::AnswerComplete(bytes)) break;
         Zolt_Sleep(kPollPauseMs);
     }
 
     SvrHByte2HStr(bytes, response);
-    if (bytes.GetSize() == 0) return ENGINE_NO_RESPONSE;
-    if (response.Mid(slmp::kRoutingPos, slmp::kRoutingLen) != requestText.Mid(slmp::kRoutingPos, slmp::kRoutingLen))
-        return ENGINE_ROUTING_MISMATCH;
-    // A missing end code is not "0000": an answer cut before or inside it
-    // reports the end code its characters give (none: 0), never success.
-    if (response.Mid(slmp::kEndCodePos, 4) != "0000") {
-        unsigned code = 0;
-        cstringToNumeric(response.Mid(slmp::kEndCodePos + 2, 2) + response.Mid(slmp::kEndCodePos, 2), "%x", &code);
-        return ENGINE_END_CODE - static_cast<int>(code);
-    }
-    return bytes.GetSize();
+    return slmp::CheckAnswer(requestText, response, bytes.GetSize());
 }

@@ -1,12 +1,18 @@
+// Both halves of the frames: builders of the requests' parts (device
+// references, point counts, the header with its data length, the read
+// request of a register type) and readers of the answers (completeness,
+// routing and end code, values cut out of the data).
 #include "protocol/Slmp.h"
 
 #include "config/DevTables.h"
+#include "convert/StringToNumber.h"
 #include "vi5z_uvevarov_ave/DevServer.h"
 
 namespace slmp {
 
 CString DeviceReference(unsigned address, const char* deviceCode)
 {
+    // Three bytes, least significant first, then the device code.
     CString number;
     number.Format("%.6X", address & kMaxDeviceNumber);
     return number.Mid(4, 2) + number.Mid(2, 2) + number.Mid(0, 2) + deviceCode;
@@ -21,6 +27,7 @@ CString Count16(unsigned count)
 
 CString WithHeader(const CString& body)
 {
+    // The data length counts the bytes from the monitoring timer on.
     return CString(kHeaderPrefix) + CDevServer::SvrDouble2Str(body.GetLength() / 2, CHLCODE_WUB, 4) + body;
 }
 
@@ -31,6 +38,40 @@ CString ReadRequest(unsigned registerType, unsigned address, int words)
         return CString(kRandomReadDword) + DeviceReference(address, code);
     // Low byte then high byte; for up to 255 words the same as "%.2X" and "00".
     return CString(kBatchReadWords) + DeviceReference(address, code) + Count16(static_cast<unsigned>(words));
+}
+
+bool AnswerComplete(const CByteArray& bytes)
+{
+    if (bytes.GetSize() < kResponseLengthEnd) return false;
+    const int stated = bytes[kResponseLengthEnd - 2] | (bytes[kResponseLengthEnd - 1] << 8);
+    return bytes.GetSize() >= kResponseLengthEnd + stated;
+}
+
+int CheckAnswer(const CString& request, const CString& answer, int bytes)
+{
+    if (bytes == 0) return ENGINE_NO_RESPONSE;
+    if (answer.Mid(kRoutingPos, kRoutingLen) != request.Mid(kRoutingPos, kRoutingLen)) return ENGINE_ROUTING_MISMATCH;
+    // An answer cut before or inside its end code reports the end code its
+    // characters give (none: 0), never success.
+    if (answer.Mid(kEndCodePos, 4) != "0000") {
+        unsigned code = 0;
+        cstringToNumeric(answer.Mid(kEndCodePos + 2, 2) + answer.Mid(kEndCodePos, 2), "%x", &code);
+        return ENGINE_END_CODE - static_cast<int>(code);
+    }
+    return bytes;
+}
+
+CString AnswerField(const CString& answer, int word, int count) { return answer.Mid(kDataPos + 4 * word, count); }
+
+bool AnswerWords(const CString& answer, int words, std::vector<uint16_t>& out)
+{
+    if (answer.GetLength() < kDataPos + 4 * words) return false;
+    out.resize(static_cast<size_t>(words));
+    for (int i = 0; i < words; ++i) {
+        double word = CDevServer::SvrStr2Double(AnswerField(answer, i, 4), CHLCODE_WUB, 2, 4);
+        out[static_cast<size_t>(i)] = static_cast<uint16_t>(CDevServer::Double2Int(word));
+    }
+    return true;
 }
 
 } // namespace slmp

@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kWriteResponse = slmp::kResponseHeaderBytes;
 
+// The data of a string write: the text in the device's encoding, byte
+// pairs swapped in order "0 - 21", cut or zero-padded to the channel's
+// length rounded up to whole words.
 CString EncodeString(const DEV_DATA& dev, const CString& text, unsigned length)
 {
     const bool unicode = dev.Param(PARAM_ENCODING, 0) == 1;
@@ -44,12 +47,7 @@ bool ReadWords(ZOLT_DATA& data, unsigned type, unsigned address, int words, std:
     CString response;
     const int expected = slmp::ReadResponseBytes(words);
     if (CDevServer::SvrExchange(data, slmp::ReadRequest(type, address, words), expected, response) != expected) return false;
-    image.resize(static_cast<size_t>(words));
-    for (int i = 0; i < words; ++i) {
-        double word = CDevServer::SvrStr2Double(response.Mid(slmp::kDataPos + 4 * i, 4), CHLCODE_WUB, 2, 4);
-        image[static_cast<size_t>(i)] = static_cast<uint16_t>(CDevServer::Double2Int(word));
-    }
-    return true;
+    return slmp::AnswerWords(response, words, image);
 }
 
 // A word as the write sends it after a bit change: low byte first.
@@ -145,6 +143,10 @@ bool BitUnitData(const CDevTable& table, int firstRow, int lastRow, unsigned add
 
 } // namespace
 
+// Builds the write request of a row (isBlock 0) or of a planned block (1).
+// The answer size to expect (11) when `request` holds one;
+// WRITE_ORDER_NOTHING when there is nothing a request may carry;
+// WRITE_ORDER_IMAGE_UNREAD when the words around a bit could not be read.
 int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, CString& request, int index,
                               int isBlock)
 {
@@ -221,6 +223,9 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
     return kWriteResponse;
 }
 
+// Builds, sends and checks one write. 11 (the answer's size): written;
+// ENGINE_WRITE_FAILED for every failure, nothing sent when the request could
+// not be built.
 int CDevBas::_WriteBlock(ZOLT_DATA& data, CArray<double, double>& values, CStringArray& strings, int index, int isBlock)
 {
     CString request;

@@ -16,7 +16,10 @@ namespace sim {
 // End codes the model answers with: the product's one table of them.
 namespace endcode = slmp::endcode;
 
-// Point limits per request.
+// Point limits per request, as controllers of this class set them: 960
+// words are the 1 920 data bytes one binary frame carries, and 7 168 bits
+// the same 3 584 bytes at two points a byte; random requests name each point
+// with its own 4-byte reference, which bounds them lower.
 constexpr uint32_t kMaxBatchWords = 960;
 constexpr uint32_t kMaxBatchBits = 7168;
 constexpr uint32_t kMaxRandomReadPoints = 192;

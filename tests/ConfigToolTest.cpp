@@ -370,6 +370,26 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
     EXPECT_EQ(diagnostics[0].where, "labels.csv:3");
 }
 
+TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
+{
+    // A label list with bytes that are not UTF-8 used to abort the compiler
+    // when the project was written.
+    const std::string bytes = ReadText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/labels-invalid-utf8");
+    ASSERT_FALSE(bytes.empty());
+    Import imported;
+    Diagnostics diagnostics;
+    EXPECT_FALSE(ImportLabels("labels.csv", bytes, "auto", true, imported, diagnostics));
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_NE(diagnostics[0].message.find("not UTF-8"), std::string::npos);
+    // A project holding such text still writes (with U+FFFD) and compiles.
+    Project project;
+    project.tags.push_back({"bad\xff", "int16", "D1", "", {}, 0, "\xfe\xfe", "/tags/0"});
+    EXPECT_NE(WriteProject(project).find("\xEF\xBF\xBD"), std::string::npos);
+    Compiled compiled;
+    diagnostics.clear();
+    Compile(project, compiled, diagnostics);
+}
+
 TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
 {
     Compiled compiled;

@@ -41,6 +41,8 @@ struct DEV_DATA {
     int32_t m_nPlanReserved = 0;
     int32_t m_nPlanTwenty = 20;
     float m_fPlanTwenty = 20.0f;
+    // Points one read may cover whatever the type's limit: 115 words answer
+    // in 241 bytes, half a receive chunk.
     int32_t m_nReadCap = 115;
     int32_t m_nMixedMin = 46;
     int32_t m_nMixedMax = 126;

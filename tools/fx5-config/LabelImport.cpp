@@ -89,6 +89,20 @@ std::vector<Record> Records(const std::string& text, char separator)
     return records;
 }
 
+// Whether the text is well-formed UTF-8.
+bool IsUtf8(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
 std::string Trim(std::string s)
 {
     const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
@@ -226,6 +240,10 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
         text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
     else {
         diagnostics.push_back({fileName, "unknown encoding \"" + encoding + "\"; expected auto, utf-16le or utf-8"});
+        return false;
+    }
+    if (!IsUtf8(text)) {
+        diagnostics.push_back({fileName, "not UTF-8 text: a label list is UTF-16LE with a byte-order mark, or UTF-8"});
         return false;
     }
     const size_t firstLine = text.find('\n');

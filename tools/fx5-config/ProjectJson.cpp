@@ -233,7 +233,10 @@ std::string WriteProject(const Project& project, bool pretty)
         channels.push_back(j);
     }
     root["channels"] = channels;
-    return pretty ? root.dump(2) + "\n" : root.dump();
+    // Text that is not UTF-8 (from a label list) is written with U+FFFD in
+    // its place rather than failing the whole file.
+    return pretty ? root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
+                  : root.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 } // namespace fx5cfg

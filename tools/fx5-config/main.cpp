@@ -60,7 +60,7 @@ bool LoadProject(const std::string& path, fx5cfg::Project& project, fx5cfg::Diag
 
 } // namespace
 
-int main(int argc, char** argv)
+static int Run(int argc, char** argv)
 {
     CLI::App app{
         "fx5-config: compiles a project file (or the engineering tool's label export) into the driver's configuration blob, and back.\n"
@@ -134,4 +134,16 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "%zu tags, %zu channels, %zu labels skipped\n", result.project.tags.size(), result.project.channels.size(),
                  result.skipped.size());
     return kExitOk;
+}
+
+// Whatever escapes (memory exhausted above all) ends the program with a
+// message and the failure status, not an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", "fx5-config", e.what());
+        return 1;
+    }
 }

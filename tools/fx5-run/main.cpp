@@ -62,7 +62,7 @@ bool DeclareVariable(const std::string& spec, fx5run::Variables& variables)
 
 } // namespace
 
-int main(int argc, char** argv)
+static int Run(int argc, char** argv)
 {
     CLI::App app{"fx5-run: loads the FX5U tag driver as an operator panel does and runs a project against a controller.\n"
                  "Without --host it starts 'fx5-sim --animate' on a free loopback port and stops it at the end.\n"
@@ -180,4 +180,16 @@ int main(int argc, char** argv)
     sessions.clear();
     if (simulator) simulator->Stop();
     return kExitOk;
+}
+
+// Whatever escapes (memory exhausted above all) ends the program with a
+// message and the failure status, not an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", "fx5-run", e.what());
+        return 1;
+    }
 }

@@ -45,7 +45,7 @@ void PrintExchange(const sim::ExchangeRecord& r)
 
 } // namespace
 
-int main(int argc, char** argv)
+static int Run(int argc, char** argv)
 {
     CLI::App app{"fx5-sim: an FX5U-class controller simulator speaking SLMP binary (3E and 4E frames) over TCP.\n"
                  "Prints 'listening on ADDRESS:PORT' first; SIGINT or SIGTERM stop it (exit status 0)."};
@@ -115,4 +115,16 @@ int main(int argc, char** argv)
         return kExitFailure;
     }
     return kExitOk;
+}
+
+// Whatever escapes (memory exhausted above all) ends the program with a
+// message and the failure status, not an abort.
+int main(int argc, char** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", "fx5-sim", e.what());
+        return 1;
+    }
 }
