@@ -381,6 +381,12 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
     EXPECT_FALSE(ImportLabels("labels.csv", bytes, "auto", true, imported, diagnostics));
     ASSERT_EQ(diagnostics.size(), 1u);
     EXPECT_NE(diagnostics[0].message.find("not UTF-8"), std::string::npos);
+    // A blob whose tree names an element "[" without its "]" used to spin
+    // inspect for ever.
+    const std::string blob = ReadText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/blob-unclosed-index");
+    ASSERT_FALSE(blob.empty());
+    Inspection inspection;
+    Inspect(std::vector<unsigned char>(blob.begin(), blob.end()), inspection, diagnostics);
     // A project holding such text still writes (with U+FFFD) and compiles.
     Project project;
     project.tags.push_back({"bad\xff", "int16", "D1", "", {}, 0, "\xfe\xfe", "/tags/0"});

@@ -71,6 +71,8 @@ bool IsElementKey(const std::string& key) { return !key.empty() && key.front() =
 class Deriver {
 public:
     static constexpr unsigned kMaxNesting = 64;
+    static constexpr unsigned long kMaxIndex = 65535;
+    static constexpr size_t kMaxDimensions = 8;
     explicit Deriver(Project& project) : m_project(project) {}
 
     void Tag(const Node& node)
@@ -114,9 +116,12 @@ private:
                 size_t dim = 0, start = 1;
                 while (start < key.size()) {
                     const size_t end = key.find_first_of(",]", start);
-                    const uint32_t index = static_cast<uint32_t>(std::strtoul(key.substr(start, end - start).c_str(), nullptr, 10));
+                    if (end == std::string::npos) break;
+                    const unsigned long index = std::strtoul(key.substr(start, end - start).c_str(), nullptr, 10);
+                    // Indexes a project cannot declare are not described.
+                    if (index >= kMaxIndex || dim >= kMaxDimensions) return false;
                     if (d.dims.size() <= dim) d.dims.push_back(0);
-                    d.dims[dim] = std::max(d.dims[dim], index + 1);
+                    d.dims[dim] = std::max(d.dims[dim], static_cast<uint32_t>(index + 1));
                     ++dim;
                     start = end + 1;
                 }
