@@ -204,7 +204,9 @@ bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsi
     if (faults.wrongRouting && !response.empty()) response[frame.fourE ? 7 : 3] ^= 0x01;
     const bool silent = faults.silentEvery > 0 && count % faults.silentEvery == 0;
     bool open = true;
-    if (!silent && PauseUnlessStopped(faults.delayMs)) {
+    // Without a delay the answer goes at once: even a zero wait on the stop
+    // signal costs the thread a timed sleep (the kernel's timer slack).
+    if (!silent && (faults.delayMs == 0 || PauseUnlessStopped(faults.delayMs))) {
         if (faults.split && response.size() > 1) {
             const size_t half = response.size() / 2;
             open = SendAll(client.fd, response.data(), half) && PauseUnlessStopped(kSplitPauseMs) &&

@@ -75,6 +75,7 @@ bool TcpChannel::Connect(bool resync)
     const int yes = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     m_socket = fd;
+    m_receiveTimeoutMs = -1;
     m_backoff = std::chrono::milliseconds(0);
     if (m_everConnected && !resync) {
         ++m_reconnects;
@@ -152,12 +153,19 @@ int TcpChannel::ReceiveData(unsigned char* data, int* length, int timeoutMs)
         *length = 0;
         return -1;
     }
-    pollfd fd{m_socket, POLLIN, 0};
-    if (::poll(&fd, 1, std::max(0, timeoutMs)) <= 0) {
+    // One blocking receive with the time-out set on the socket (only when it
+    // changes): an exchange costs no extra call to wait for readiness.
+    const int wait = std::max(1, timeoutMs);
+    if (wait != m_receiveTimeoutMs) {
+        timeval limit{wait / 1000, (wait % 1000) * 1000};
+        ::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        m_receiveTimeoutMs = wait;
+    }
+    const ssize_t got = ::recv(m_socket, data, static_cast<size_t>(std::max(0, *length)), 0);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         *length = 0;
         return 0;
     }
-    const ssize_t got = ::recv(m_socket, data, static_cast<size_t>(std::max(0, *length)), 0);
     if (got <= 0) {
         Drop(got == 0 ? "closed by the peer" : std::strerror(errno));
         *length = 0;
