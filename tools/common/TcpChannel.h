@@ -55,7 +55,7 @@ private:
     std::string m_host;
     uint16_t m_port;
     int m_socket = -1;
-    int m_receiveTimeoutMs = -1;  // the socket's receive time-out as last set
+    int m_receiveTimeoutMs = -1; // the socket's receive time-out as last set
     bool m_everConnected = false;
     bool m_dropReported = false;
     std::chrono::steady_clock::time_point m_nextAttempt{};
