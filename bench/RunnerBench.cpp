@@ -12,6 +12,7 @@
 
 #include <chrono>
 
+#include "bench/LoopbackServer.h"
 #include "sim/TcpServer.h"
 #include "support/RecordingStore.h"
 #include "tools/common/DriverLibrary.h"
@@ -23,14 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sim::TcpServer& Server()
-{
-    static sim::DeviceMemory memory;
-    static sim::TcpServer server(memory);
-    static const bool started = server.Start(0);
-    (void)started;
-    return server;
-}
+sim::TcpServer& Server() { return benchmarks::LoopbackServer(); }
 
 const fx5::DriverLibrary& Library()
 {

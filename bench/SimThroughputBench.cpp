@@ -12,18 +12,12 @@
 
 #include <vector>
 
+#include "bench/LoopbackServer.h"
 #include "sim/TcpServer.h"
 
 namespace {
 
-sim::TcpServer& Server()
-{
-    static sim::DeviceMemory memory;
-    static sim::TcpServer server(memory);
-    static const bool started = server.Start(0);
-    (void)started;
-    return server;
-}
+sim::TcpServer& Server() { return benchmarks::LoopbackServer(); }
 
 int Connect(uint16_t port)
 {

@@ -12,6 +12,16 @@ namespace {
 
 class Boundary : public EngineFixture {
 protected:
+    // The controller's memory under the blob's tags, and the store's types.
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        for (uint32_t i = 0; i < 4; ++i) memory.SetWord(*sim::AreaByName("D"), 10 + 20 * i, static_cast<uint16_t>(1000 + i));
+        memory.SetWord(*sim::AreaByName("D"), 200, 0x4241);
+        memory.SetWord(*sim::AreaByName("D"), 201, 0x0043);
+        store.DeclareChannels(5, DATATYPE_INT);
+        store.channelTypes[4] = DATATYPE_STRING;
+    }
     std::vector<unsigned char> TwoTags()
     {
         std::vector<TreeSerialize::NodeSpec> v;
@@ -36,11 +46,6 @@ protected:
 
 TEST_F(Boundary, EveryFailedAllocationOfAnInitDeviceGivesACodeAndTheObjectStaysUsable)
 {
-    for (uint32_t i = 0; i < 4; ++i) memory.SetWord(*sim::AreaByName("D"), 10 + 20 * i, static_cast<uint16_t>(1000 + i));
-    memory.SetWord(*sim::AreaByName("D"), 200, 0x4241);
-    memory.SetWord(*sim::AreaByName("D"), 201, 0x0043);
-    store.DeclareChannels(5, DATATYPE_INT);
-    store.channelTypes[4] = DATATYPE_STRING;
     const std::vector<unsigned char> blob = TwoTags();
     KVSG::GuardedDevice device("PLC1", &store);
     ASSERT_EQ(device.UpdataCommunication(&comm), 0);
@@ -65,11 +70,6 @@ TEST_F(Boundary, EveryFailedAllocationOfAnInitDeviceGivesACodeAndTheObjectStaysU
 
 TEST_F(Boundary, EveryFailedAllocationOfACollectionCycleGivesACodeAndTheObjectStaysUsable)
 {
-    for (uint32_t i = 0; i < 4; ++i) memory.SetWord(*sim::AreaByName("D"), 10 + 20 * i, static_cast<uint16_t>(1000 + i));
-    memory.SetWord(*sim::AreaByName("D"), 200, 0x4241);
-    memory.SetWord(*sim::AreaByName("D"), 201, 0x0043);
-    store.DeclareChannels(5, DATATYPE_INT);
-    store.channelTypes[4] = DATATYPE_STRING;
     const std::vector<unsigned char> blob = TwoTags();
     KVSG::GuardedDevice device("PLC1", &store);
     ASSERT_EQ(device.UpdataCommunication(&comm), 0);
