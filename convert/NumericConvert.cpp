@@ -14,9 +14,10 @@ CString ReverseGroups(const CString& text, int group)
 {
     const int n = text.GetLength();
     if (group <= 0) return text;
-    CString out;
-    for (int pos = n - group; pos >= 0; pos -= group) out += text.Mid(pos, group);
-    return out;
+    std::string out;
+    out.reserve(static_cast<size_t>(n));
+    for (int pos = n - group; pos >= 0; pos -= group) out.append(text.str(), static_cast<size_t>(pos), static_cast<size_t>(group));
+    return CString(out);
 }
 
 uint32_t ParseWith(const CString& text, const char* format)
@@ -26,11 +27,28 @@ uint32_t ParseWith(const CString& text, const char* format)
     return slot;
 }
 
+// The hex parse of a field the answer made (hex digits only, at most 16):
+// the same low 32 bits as the general parse, without its text copies. Any
+// other text takes the general parse.
+uint32_t ParseHex(const CString& text)
+{
+    const std::string& digits = text.str();
+    if (digits.empty() || digits.size() > 16) return ParseWith(text, "%x");
+    uint64_t value = 0;
+    for (char c : digits) {
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (d < 0) return ParseWith(text, "%x");
+        value = (value << 4) | static_cast<unsigned>(d);
+    }
+    return static_cast<uint32_t>(value);
+}
+
 } // namespace
 
 int CDevServer::HexCharsOfCode(int code)
 {
-    if (code >= CHLCODE_BUB && code <= CHLCODE_DD) return static_cast<int>(std::lround(std::pow(2.0, (code - 80) / 3 + 1)));
+    // 2, 4 or 8: two to the power (code - 80) / 3 + 1.
+    if (code >= CHLCODE_BUB && code <= CHLCODE_DD) return 2 << ((code - CHLCODE_BUB) / 3);
     if (code == CHLCODE_DF) return 8;
     return 0;
 }
@@ -47,21 +65,21 @@ double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
     if (n < 0 || n > text.GetLength()) return 0.0;
 
     const CString field = ReverseGroups(text.Left(n), group);
-    if (code >= 0 && code <= 15) return static_cast<double>((static_cast<int32_t>(ParseWith(field, "%x")) >> code) & 1);
+    if (code >= 0 && code <= 15) return static_cast<double>((static_cast<int32_t>(ParseHex(field)) >> code) & 1);
     switch (code) {
-    case CHLCODE_BUB: return static_cast<double>(ParseWith(field, "%X") & 0xFFu);
-    case CHLCODE_BB: return static_cast<double>(static_cast<int8_t>(ParseWith(field, "%X") & 0xFFu));
-    case CHLCODE_WUB: return static_cast<double>(ParseWith(field, "%X") & 0xFFFFu);
-    case CHLCODE_WB: return static_cast<double>(static_cast<int16_t>(ParseWith(field, "%X") & 0xFFFFu));
-    case CHLCODE_DUB: return static_cast<double>(ParseWith(field, "%X"));
-    case CHLCODE_DB: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%X")));
+    case CHLCODE_BUB: return static_cast<double>(ParseHex(field) & 0xFFu);
+    case CHLCODE_BB: return static_cast<double>(static_cast<int8_t>(ParseHex(field) & 0xFFu));
+    case CHLCODE_WUB: return static_cast<double>(ParseHex(field) & 0xFFFFu);
+    case CHLCODE_WB: return static_cast<double>(static_cast<int16_t>(ParseHex(field) & 0xFFFFu));
+    case CHLCODE_DUB: return static_cast<double>(ParseHex(field));
+    case CHLCODE_DB: return static_cast<double>(static_cast<int32_t>(ParseHex(field)));
     // Reading BCD digits as decimal text yields the BCD value.
     case CHLCODE_BD:
     case CHLCODE_WD:
     case CHLCODE_DD: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%d")));
     case CHLCODE_DF: {
         uint32_t pattern = 0;
-        for (int i = 0; i < 4; ++i) pattern = (pattern << 8) | (ParseWith(field.Mid(2 * i, 2), "%x") & 0xFFu);
+        for (int i = 0; i < 4; ++i) pattern = (pattern << 8) | (ParseHex(field.Mid(2 * i, 2)) & 0xFFu);
         float value;
         std::memcpy(&value, &pattern, sizeof value);
         return static_cast<double>(value);

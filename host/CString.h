@@ -4,12 +4,14 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 class CString {
 public:
     CString() = default;
     CString(const char* text) : m_str(text ? text : "") {}
     CString(const std::string& text) : m_str(text) {}
+    CString(std::string&& text) : m_str(std::move(text)) {}
     CString(char ch, int count) : m_str(count > 0 ? static_cast<size_t>(count) : 0u, ch) {}
     CString(const char* data, int length) : m_str(data ? data : "", (data && length > 0) ? static_cast<size_t>(length) : 0u) {}
 
