@@ -84,10 +84,8 @@ SlmpHandler::Reply SlmpHandler::BlockRead(const uint8_t* data, size_t size)
     Reply reply;
     std::vector<Block> blocks;
     if (!Blocks(data, size, false, blocks, reply.endCode)) return reply;
-    for (const Block& block : blocks) {
-        const uint32_t step = m_memory.Area(block.ref.area).unit == DeviceUnit::Bit ? 16 : 1;
-        for (uint32_t i = 0; i < block.words; ++i) Put16(reply.data, ReadWordAt(block.ref.area, block.ref.number + step * i));
-    }
+    for (const Block& block : blocks)
+        for (uint32_t i = 0; i < block.words; ++i) Put16(reply.data, ReadWordAt(block.ref.area, block.ref.number, i));
     return reply;
 }
 
@@ -96,10 +94,8 @@ SlmpHandler::Reply SlmpHandler::BlockWrite(const uint8_t* data, size_t size)
     Reply reply;
     std::vector<Block> blocks;
     if (!Blocks(data, size, true, blocks, reply.endCode)) return reply;
-    for (const Block& block : blocks) {
-        const uint32_t step = m_memory.Area(block.ref.area).unit == DeviceUnit::Bit ? 16 : 1;
-        for (uint32_t i = 0; i < block.words; ++i) WriteWordAt(block.ref.area, block.ref.number + step * i, Le16(block.data + 2 * i));
-    }
+    for (const Block& block : blocks)
+        for (uint32_t i = 0; i < block.words; ++i) WriteWordAt(block.ref.area, block.ref.number, i, Le16(block.data + 2 * i));
     return reply;
 }
 

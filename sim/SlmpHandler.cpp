@@ -82,18 +82,25 @@ SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, 
     return reply;
 }
 
-uint16_t SlmpHandler::ReadWordAt(size_t area, uint32_t number) const
+uint32_t SlmpHandler::WordStart(size_t area, uint32_t number, uint32_t word) const
 {
-    // A bit device read in words gives 16 points from the number on.
-    if (m_memory.Area(area).unit != DeviceUnit::Bit) return m_memory.GetWord(area, number);
-    uint16_t word = 0;
-    for (uint32_t i = 0; i < 16; ++i)
-        if (m_memory.GetBit(area, number + i)) word = static_cast<uint16_t>(word | (1u << i));
-    return word;
+    // In words, a bit device gives 16 points a word from the number on.
+    return m_memory.Area(area).unit == DeviceUnit::Bit ? number + 16 * word : number + word;
 }
 
-void SlmpHandler::WriteWordAt(size_t area, uint32_t number, uint16_t value)
+uint16_t SlmpHandler::ReadWordAt(size_t area, uint32_t number, uint32_t word) const
 {
+    number = WordStart(area, number, word);
+    if (m_memory.Area(area).unit != DeviceUnit::Bit) return m_memory.GetWord(area, number);
+    uint16_t bits = 0;
+    for (uint32_t i = 0; i < 16; ++i)
+        if (m_memory.GetBit(area, number + i)) bits = static_cast<uint16_t>(bits | (1u << i));
+    return bits;
+}
+
+void SlmpHandler::WriteWordAt(size_t area, uint32_t number, uint32_t word, uint16_t value)
+{
+    number = WordStart(area, number, word);
     if (m_memory.Area(area).unit != DeviceUnit::Bit) {
         m_memory.SetWord(area, number, value);
         return;
@@ -186,10 +193,7 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
     else if (!WordsInRange(ref.area, ref.number, count))
         reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
-        Put16(reply.data, ReadWordAt(ref.area, at));
-    }
+    for (uint32_t i = 0; i < count; ++i) Put16(reply.data, ReadWordAt(ref.area, ref.number, i));
     return reply;
 }
 
@@ -224,10 +228,7 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
     else if (!WordsInRange(ref.area, ref.number, count))
         reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t at = area.unit == DeviceUnit::Bit ? ref.number + 16 * i : ref.number + i;
-        WriteWordAt(ref.area, at, Le16(data + 6 + 2 * i));
-    }
+    for (uint32_t i = 0; i < count; ++i) WriteWordAt(ref.area, ref.number, i, Le16(data + 6 + 2 * i));
     return reply;
 }
 
@@ -250,12 +251,9 @@ SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
             const uint32_t value = m_memory.GetDword(ref.area, ref.number);
             Put16(out, value & 0xFFFF);
             if (dword) Put16(out, value >> 16);
-        } else if (area.unit == DeviceUnit::Bit) {
-            Put16(out, ReadWordAt(ref.area, ref.number));
-            if (dword) Put16(out, ReadWordAt(ref.area, ref.number + 16));
         } else {
-            Put16(out, m_memory.GetWord(ref.area, ref.number));
-            if (dword) Put16(out, m_memory.GetWord(ref.area, ref.number + 1));
+            Put16(out, ReadWordAt(ref.area, ref.number, 0));
+            if (dword) Put16(out, ReadWordAt(ref.area, ref.number, 1));
         }
     }
     reply.data = std::move(out);
@@ -293,9 +291,8 @@ SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
             const uint32_t old = m_memory.GetDword(point.ref.area, point.ref.number);
             m_memory.SetDword(point.ref.area, point.ref.number, point.dword ? point.value : ((old & 0xFFFF0000u) | point.value));
         } else {
-            const uint32_t step = area.unit == DeviceUnit::Bit ? 16 : 1;
-            WriteWordAt(point.ref.area, point.ref.number, static_cast<uint16_t>(point.value));
-            if (point.dword) WriteWordAt(point.ref.area, point.ref.number + step, static_cast<uint16_t>(point.value >> 16));
+            WriteWordAt(point.ref.area, point.ref.number, 0, static_cast<uint16_t>(point.value));
+            if (point.dword) WriteWordAt(point.ref.area, point.ref.number, 1, static_cast<uint16_t>(point.value >> 16));
         }
     }
     return reply;

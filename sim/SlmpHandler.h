@@ -85,13 +85,16 @@ private:
     Reply ReadTypeName(size_t size);
     Reply Remote(uint16_t command, const uint8_t* data, size_t size);
 
-    uint16_t ReadWordAt(size_t area, uint32_t number) const;
+    // Word `word` of the word view from device `number` on: the device
+    // number it starts at, and its value read or written.
+    uint32_t WordStart(size_t area, uint32_t number, uint32_t word) const;
+    uint16_t ReadWordAt(size_t area, uint32_t number, uint32_t word) const;
     // Word-view extent checks shared by the batch and block commands.
     bool WordsInRange(size_t area, uint32_t number, uint32_t count) const;
     // The blocks of a block request, every one within its area.
     bool Blocks(const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks, uint16_t& endCode) const;
     bool PointInRange(size_t area, uint32_t number, bool dword) const;
-    void WriteWordAt(size_t area, uint32_t number, uint16_t value);
+    void WriteWordAt(size_t area, uint32_t number, uint32_t word, uint16_t value);
 
     DeviceMemory& m_memory;
     uint64_t m_requests = 0;
