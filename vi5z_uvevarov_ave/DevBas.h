@@ -8,12 +8,12 @@
 class CDevBas {
 public:
     // Creates the record with its defaults and reads a legacy archive if one
-    // is held; false when that archive was rejected (the record then keeps
-    // its defaults).
-    static bool mfCheckDevDataInit(ZOLT_DATA& data);
+    // is held (reads past its data find the zero padding); nothing when the
+    // record exists.
+    static void mfCheckDevDataInit(ZOLT_DATA& data);
     static int mfDeleteMydata(ZOLT_DATA& data, DEV_DATA* copyTarget);
-    // False when the archive is corrupt (a count larger than its bytes).
-    static bool mfDeserializeFromOld(ZOLT_DATA& data);
+    // Reads the legacy layout; counts beyond the buffer read no further.
+    static void mfDeserializeFromOld(ZOLT_DATA& data);
     // Channel generation: 1 when rows were appended, 0 when refused.
     static int mfMakeDevRowsFromSChlInfo(SChlInfo& info, CArray<CDevRow, CDevRow&>& rows);
 

@@ -6,17 +6,23 @@
 
 namespace {
 
-// Reads a count-prefixed array of values. Values past the end of the
-// archive keep what the array held; the array grows only by the values the
+// Reads `count` values into the array. Values past the end of the archive
+// keep what the array held; the array grows only by the values the
 // remaining bytes can supply, so a count of billions allocates nothing.
-void ReadValueArray(COwnerArchive& archive, CArray<unsigned int, unsigned int>& values, unsigned minimumSize = 0)
+void ReadValues(COwnerArchive& archive, unsigned count, CArray<unsigned int, unsigned int>& values)
+{
+    const unsigned readable = static_cast<unsigned>(archive.Remaining() / 4);
+    const unsigned kept = count < readable ? count : readable;
+    values.SetSize(static_cast<int>(kept));
+    for (unsigned i = 0; i < kept; ++i) archive >> values[static_cast<int>(i)];
+}
+
+// A count, then that many values.
+void ReadValueArray(COwnerArchive& archive, CArray<unsigned int, unsigned int>& values)
 {
     unsigned count = 0;
     archive >> count;
-    const unsigned readable = static_cast<unsigned>(archive.Remaining() / 4);
-    const unsigned kept = count < readable ? count : readable;
-    values.SetSize(static_cast<int>(kept > minimumSize ? kept : minimumSize));
-    for (unsigned i = 0; i < kept; ++i) archive >> values[static_cast<int>(i)];
+    ReadValues(archive, count, values);
 }
 
 } // namespace
@@ -31,9 +37,9 @@ void CDevBas::mfDefaultTypeLimits(DEV_DATA& dev)
     }
 }
 
-bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
+void CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
 {
-    if (data.m_pDevData) return true;
+    if (data.m_pDevData) return;
     // Built whole before it is published: memory running out half-way
     // leaves no record without its table behind.
     std::unique_ptr<DEV_DATA> record(new DEV_DATA());
@@ -52,17 +58,16 @@ bool CDevBas::mfCheckDevDataInit(ZOLT_DATA& data)
     data.m_pDevData = record.release();
 
     COwnerArchive* archive = data.m_pArchive;
-    if (!archive || archive->GetSize() == 0) return true;
+    if (!archive || archive->GetSize() == 0) return;
     archive->SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
     if (archive->GetNowVersion() < 20001) mfDeserializeFromOld(data);
-    return true;
 }
 
-bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
+void CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
 {
     DEV_DATA* dev = data.m_pDevData;
     COwnerArchive* archive = data.m_pArchive;
-    if (!dev || !archive) return true;
+    if (!dev || !archive) return;
 
     // The blob sits in a zero-padded buffer: reads past its data find zeros,
     // reads past the buffer leave their targets as they were.
@@ -76,11 +81,8 @@ bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
         }
         if (stored == 3) dev->m_arDevParam[PARAM_DECODEORDER] = 0;
     } else {
-        const unsigned readable = static_cast<unsigned>(archive->Remaining() / 4);
-        const unsigned kept = stored < readable ? stored : readable;
-        dev->m_arDevParam.SetSize(static_cast<int>(kept));
-        for (unsigned i = 0; i < kept; ++i) *archive >> dev->m_arDevParam[static_cast<int>(i)];
-        if (kept < 4) dev->m_arDevParam.SetSize(4);
+        ReadValues(*archive, stored, dev->m_arDevParam);
+        if (dev->m_arDevParam.GetSize() < 4) dev->m_arDevParam.SetSize(4);
     }
     ReadValueArray(*archive, dev->m_arLegacy2);
     ReadValueArray(*archive, dev->m_arLegacy3);
@@ -89,11 +91,10 @@ bool CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
 
     if (archive->AtEnd()) {
         mfDefaultTypeLimits(*dev);
-        return true;
+        return;
     }
     dev->m_arTypeLimit.SetSize(REGISTER_TYPE_COUNT);
     for (int type = 0; type < REGISTER_TYPE_COUNT; ++type) *archive >> dev->m_arTypeLimit[type];
-    return true;
 }
 
 void CDevBas::mfSerializeToOld(const DEV_DATA& dev, COwnerArchive& archive)

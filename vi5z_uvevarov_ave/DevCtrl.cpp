@@ -32,10 +32,9 @@ int CDevCtrl::InitDevice(const unsigned char* data, int length)
     m_data.m_pArchive->SvrWrite(data, length);
     m_data.m_pArchive->SetPosition(0);
     m_data.m_pArchive->SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
-    const bool accepted = CDevBas::mfCheckDevDataInit(m_data);
+    CDevBas::mfCheckDevDataInit(m_data);
     delete m_data.m_pArchive;
     m_data.m_pArchive = nullptr;
-    if (!accepted) return DEVCTRL_BAD_ARGUMENT;
     _InitAddressTable(m_arAddress);
     return DEVCTRL_OK;
 }
