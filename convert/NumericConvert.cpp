@@ -36,7 +36,7 @@ uint32_t ParseHex(const CString& text)
     if (digits.empty() || digits.size() > 16) return ParseWith(text, "%x");
     uint64_t value = 0;
     for (char c : digits) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        const int d = HexDigitValue(c);
         if (d < 0) return ParseWith(text, "%x");
         value = (value << 4) | static_cast<unsigned>(d);
     }

@@ -27,3 +27,12 @@ int cstringToDouble(CString text, void* out, bool positive);
 // 0 after a conversion; 1 when the format names no converter (out untouched).
 // Every format writes 4 bytes except "%lf", which writes a double.
 int cstringToNumeric(CString text, CString format, void* out);
+
+// The value of one hex digit of either case, or -1 for any other character.
+inline int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}

@@ -17,14 +17,6 @@ constexpr int kFollowUpTimeoutMs = 20;
 // Pause between receive passes while an answer is awaited.
 constexpr unsigned kPollPauseMs = 10;
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
 } // namespace
 
@@ -47,8 +39,8 @@ int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
     bytes.SetSize(n / 2);
     const char* digits = text.c_str();
     for (int i = 0; i < n / 2; ++i) {
-        const int high = HexDigit(digits[2 * i]);
-        const int low = HexDigit(digits[2 * i + 1]);
+        const int high = HexDigitValue(digits[2 * i]);
+        const int low = HexDigitValue(digits[2 * i + 1]);
         // Same result as parsing the pair with "%x": stop at a non-digit.
         bytes[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
     }

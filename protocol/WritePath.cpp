@@ -2,7 +2,6 @@
 // inside a word is written by reading the word first.
 #include <vector>
 
-#include "convert/StringToNumber.h"
 #include "protocol/ChannelSpan.h"
 #include "protocol/Slmp.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
@@ -58,14 +57,6 @@ CString ImageBytes(uint32_t image)
     return bytes;
 }
 
-uint16_t WordOfText(const CString& fourChars)
-{
-    unsigned low = 0, high = 0;
-    cstringToNumeric(fourChars.Mid(0, 2), "%x", &low);
-    cstringToNumeric(fourChars.Mid(2, 2), "%x", &high);
-    return static_cast<uint16_t>((low & 0xFFu) | ((high & 0xFFu) << 8));
-}
-
 bool HasBitRow(const CDevTable& table, int firstRow, int lastRow)
 {
     for (int r = firstRow; r <= lastRow; ++r) {
@@ -109,7 +100,7 @@ bool WordUnitData(ZOLT_DATA& data, const CDevTable& table, int firstRow, int las
         for (size_t w = 0; w < static_cast<size_t>(text.GetLength()) / 4; ++w) {
             if (offset + w >= count) return false;
             words[offset + w] = text.Mid(static_cast<int>(4 * w), 4);
-            if (!image.empty()) image[offset + w] = WordOfText(words[offset + w]);
+            if (!image.empty()) image[offset + w] = static_cast<uint16_t>(CDevServer::SvrStr2Double(words[offset + w], CHLCODE_WUB, 2, 4));
         }
     }
     for (const CString& word : words) {
