@@ -1,9 +1,8 @@
 #include "tools/common/DriverLibrary.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
+#include "tools/common/ProgramDirectory.h"
 
 namespace fx5 {
 
@@ -32,13 +31,6 @@ DriverLibrary::Device DriverLibrary::Create(const std::string& name, IDevRtdbCtr
     return Device(m_create(name.c_str(), store), Destroyer{m_destroy});
 }
 
-std::string DefaultDriverPath()
-{
-    char self[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
-    dir = dir.substr(0, dir.find_last_of('/'));
-    return dir + "/../lib/libVI5Z_UVEVAROV_AVE.so";
-}
+std::string DefaultDriverPath() { return ProgramDirectory() + "../lib/libVI5Z_UVEVAROV_AVE.so"; }
 
 } // namespace fx5

@@ -1,8 +1,8 @@
 #include "tools/common/SimProcess.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "tools/common/ProgramDirectory.h"
 
 namespace fx5 {
 
@@ -23,12 +23,6 @@ SimProcess::SimProcess(const std::string& program, const std::vector<std::string
         m_port = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
 }
 
-std::string DefaultSimPath()
-{
-    char self[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string path = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
-    return path.substr(0, path.find_last_of('/') + 1) + "fx5-sim";
-}
+std::string DefaultSimPath() { return ProgramDirectory() + "fx5-sim"; }
 
 } // namespace fx5

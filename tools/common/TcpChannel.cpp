@@ -22,9 +22,14 @@ using Clock = std::chrono::steady_clock;
 size_t AnswerHeaderBytes(const uint8_t* head) { return head[0] == 0xD4 ? 13 : 9; }
 } // namespace
 
-TcpChannel::~TcpChannel()
+TcpChannel::~TcpChannel() { Close(); }
+
+void TcpChannel::Close()
 {
     if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
+    m_awaiting = false;
+    m_headBytes = m_answerBytes = 0;
 }
 
 void TcpChannel::Tell(const std::string& message) const
@@ -89,9 +94,7 @@ bool TcpChannel::Connect(bool resync)
 void TcpChannel::Drop(const char* why)
 {
     if (m_socket < 0) return;
-    ::close(m_socket);
-    m_socket = -1;
-    m_headBytes = m_answerBytes = 0;
+    Close();
     m_backoff = kFirstBackoff;
     m_nextAttempt = Clock::now() + m_backoff;
     if (!m_dropReported) {
@@ -102,16 +105,14 @@ void TcpChannel::Drop(const char* why)
 
 int TcpChannel::PrepareSend()
 {
-    if (m_socket >= 0 && m_awaiting) {
-        // The last answer may still come: on a new connection it cannot.
-        ::close(m_socket);
-        m_socket = -1;
-        m_awaiting = false;
+    // The last answer may still come: on a new connection it cannot.
+    const bool resync = m_socket >= 0 && m_awaiting;
+    if (resync) {
+        Close();
         ++m_resyncs;
         m_nextAttempt = Clock::now();
-        if (!Connect(true)) return -1;
     }
-    if (!Connect()) return -1;
+    if (!Connect(resync)) return -1;
     // Whatever is waiting now answers an earlier request: never the next one.
     uint8_t stale[512];
     for (;;) {

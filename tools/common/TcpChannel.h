@@ -49,6 +49,8 @@ public:
 private:
     // A resync reconnects quietly: it is not a drop.
     bool Connect(bool resync = false);
+    // Closes the connection and forgets the answer in progress.
+    void Close();
     void Drop(const char* why);
     void Tell(const std::string& message) const;
 
