@@ -133,7 +133,7 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
         {
             std::lock_guard<std::mutex> hold(m_statsLock);
             ++m_stats.cycles;
-            m_stats.cycleMs.push_back(ms);
+            m_stats.cycleTimes.Add(ms);
             m_stats.lastStatus = status;
             if (status != 0) ++m_stats.failures[status];
             m_stats.reconnects = m_channel->Reconnects();

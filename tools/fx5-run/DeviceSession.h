@@ -13,6 +13,7 @@
 
 #include "tools/common/DriverLibrary.h"
 #include "tools/common/TcpChannel.h"
+#include "tools/fx5-run/CycleTimes.h"
 #include "tools/fx5-run/ValueStore.h"
 
 namespace fx5run {
@@ -44,7 +45,7 @@ struct SessionStats {
     uint64_t cycles = 0;              // collection calls
     uint64_t values = 0;              // values delivered
     std::map<int, uint64_t> failures; // by status
-    std::vector<double> cycleMs;
+    CycleTimes cycleTimes;
     uint64_t reconnects = 0;
     int lastStatus = 0;
     double elapsedS = 0;

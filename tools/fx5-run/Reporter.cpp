@@ -4,7 +4,6 @@
 #include <chrono>
 #include <ctime>
 #include <map>
-#include <numeric>
 
 namespace fx5run {
 
@@ -38,14 +37,6 @@ std::string JsonValue(const ChannelState& state)
     return std::to_string(std::get<int>(state.value));
 }
 } // namespace
-
-double Quantile(std::vector<double>& values, double q)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t at = std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size())));
-    return values[at];
-}
 
 std::string JsonString(const std::string& text)
 {
@@ -154,11 +145,10 @@ void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& session
                           static_cast<unsigned long long>(c.reads));
             screen += line;
         }
-        std::vector<double> ms = stats.cycleMs;
-        const double mean = ms.empty() ? 0 : std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
+        const CycleTimes& times = stats.cycleTimes;
         status += session->Options().name + ": " + std::to_string(stats.cycles) + " cycles, " +
                   Number(stats.elapsedS > 0 ? static_cast<double>(stats.cycles) / stats.elapsedS : 0, 1) + " requests/s, mean " +
-                  Number(mean, 2) + " ms, p99 " + Number(Quantile(ms, 0.99), 2) + " ms, " + std::to_string(stats.reconnects) +
+                  Number(times.MeanMs(), 2) + " ms, p99 " + Number(times.QuantileMs(0.99), 2) + " ms, " + std::to_string(stats.reconnects) +
                   " reconnects   ";
     }
     screen += "\n" + status + "\n";
@@ -175,9 +165,7 @@ void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessio
         SessionStats stats = session->Stats();
         uint64_t failed = 0;
         for (const auto& [status, count] : stats.failures) failed += count;
-        std::vector<double> ms = stats.cycleMs;
-        const double mean = ms.empty() ? 0 : std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
-        const double p50 = Quantile(ms, 0.5), p99 = Quantile(ms, 0.99);
+        const double mean = stats.cycleTimes.MeanMs(), p50 = stats.cycleTimes.QuantileMs(0.5), p99 = stats.cycleTimes.QuantileMs(0.99);
         if (m_format == Format::JsonLines) {
             std::string failures;
             for (const auto& [status, count] : stats.failures)

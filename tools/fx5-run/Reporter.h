@@ -32,8 +32,6 @@ private:
     std::vector<std::string> m_messages; // the table's recent messages
 };
 
-// Quantile q (0 … 1) of the values, which are sorted in place.
-double Quantile(std::vector<double>& values, double q);
 std::string JsonString(const std::string& text);
 std::string UtcNow();
 
