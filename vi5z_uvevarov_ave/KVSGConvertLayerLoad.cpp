@@ -1,6 +1,5 @@
 // Tag layer: the configuration load that binds every host channel to a
 // tag, and the making of one channel row from a tag.
-#include <algorithm>
 
 #include "config/ChannelGeneration.h"
 #include "config/ConfigBlob.h"
