@@ -52,8 +52,6 @@ int CDevRow::GetIndexFromName(const char* name)
 
 int CDevRow::GetIndexFromName(const CString& name) { return GetIndexFromName(name.c_str()); }
 
-unsigned CDevRow::GetdwValue(int index) const { return (index >= 0 && index < DEVROW_PROPERTY_COUNT) ? m_dwValue[index] : 0u; }
-
 void CDevRow::SetdwValue(int index, unsigned value)
 {
     if (index >= 0 && index < DEVROW_PROPERTY_COUNT) m_dwValue[index] = value;

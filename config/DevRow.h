@@ -48,7 +48,7 @@ public:
     static int GetIndexFromName(const char* name);
     unsigned GetdwValue(const char* name) const { return GetdwValue(GetIndexFromName(name)); }
     void SetdwValue(const char* name, unsigned value) { SetdwValue(GetIndexFromName(name), value); }
-    unsigned GetdwValue(int index) const;
+    unsigned GetdwValue(int index) const { return (index >= 0 && index < DEVROW_PROPERTY_COUNT) ? m_dwValue[index] : 0u; }
     void SetdwValue(int index, unsigned value);
     CString& StringAt(int index);
     const CString& StringAt(int index) const;

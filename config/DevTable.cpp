@@ -27,10 +27,6 @@ void CDevTable::BuildRowMap()
     for (const CDevRow& row : m_setRow) m_mapRow.push_back(const_cast<CDevRow*>(&row));
 }
 
-CDevRow* CDevTable::Row(unsigned index) { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
-
-const CDevRow* CDevTable::Row(unsigned index) const { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
-
 int CDevTable::IndexOf(const CDevRow& row) const
 {
     // The row map is in location order right after it was built.

@@ -18,8 +18,8 @@ public:
     void Clear();
 
     // Null when the index is not mapped.
-    CDevRow* Row(unsigned index);
-    const CDevRow* Row(unsigned index) const;
+    CDevRow* Row(unsigned index) { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
+    const CDevRow* Row(unsigned index) const { return index < m_mapRow.size() ? m_mapRow[index] : nullptr; }
     CDevRow* operator[](unsigned index) { return Row(index); }
     int GetRowCount() const { return static_cast<int>(m_setRow.size()); }
     // Row index of the row at the same location, or -1.

@@ -10,13 +10,13 @@
 namespace {
 
 // Units of `group` characters taken from the last to the first.
-CString ReverseGroups(const CString& text, int group)
+CString ReverseGroups(const std::string& text, int group)
 {
-    const int n = text.GetLength();
-    if (group <= 0) return text;
+    const int n = static_cast<int>(text.size());
+    if (group <= 0) return CString(text);
     std::string out;
     out.reserve(static_cast<size_t>(n));
-    for (int pos = n - group; pos >= 0; pos -= group) out.append(text.str(), static_cast<size_t>(pos), static_cast<size_t>(group));
+    for (int pos = n - group; pos >= 0; pos -= group) out.append(text, static_cast<size_t>(pos), static_cast<size_t>(group));
     return CString(out);
 }
 
@@ -43,6 +43,23 @@ uint32_t ParseHex(const CString& text)
     return static_cast<uint32_t>(value);
 }
 
+// `n` hex digits (n even, at most 8) read in pairs from the last to the first,
+// the wire's low byte first; false when any is not a hex digit, which leaves
+// the text to the general parse.
+bool ParseWireHex(const char* text, int n, uint32_t& value)
+{
+    if (n <= 0 || n > 8 || n % 2 != 0) return false;
+    uint32_t result = 0;
+    for (int pos = n - 2; pos >= 0; pos -= 2) {
+        const int high = HexDigitValue(text[pos]);
+        const int low = HexDigitValue(text[pos + 1]);
+        if (high < 0 || low < 0) return false;
+        result = (result << 8) | static_cast<uint32_t>(high << 4 | low);
+    }
+    value = result;
+    return true;
+}
+
 } // namespace
 
 int CDevServer::HexCharsOfCode(int code)
@@ -55,6 +72,11 @@ int CDevServer::HexCharsOfCode(int code)
 
 double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
 {
+    return SvrChars2Double(text.c_str(), text.GetLength(), code, group, length);
+}
+
+double CDevServer::SvrChars2Double(const char* text, int available, int code, int group, int length)
+{
     int n = 0;
     if (code >= 0 && code <= 15)
         n = 2 * length;
@@ -62,32 +84,41 @@ double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
         n = HexCharsOfCode(code);
     else if (code == CHLCODE_DECIMAL_TEXT)
         n = length;
-    if (n < 0 || n > text.GetLength()) return 0.0;
+    if (n < 0 || n > available) return 0.0;
 
-    const CString field = ReverseGroups(text.Left(n), group);
-    if (code >= 0 && code <= 15) return static_cast<double>((static_cast<int32_t>(ParseHex(field)) >> code) & 1);
-    switch (code) {
-    case CHLCODE_BUB: return static_cast<double>(ParseHex(field) & 0xFFu);
-    case CHLCODE_BB: return static_cast<double>(static_cast<int8_t>(ParseHex(field) & 0xFFu));
-    case CHLCODE_WUB: return static_cast<double>(ParseHex(field) & 0xFFFFu);
-    case CHLCODE_WB: return static_cast<double>(static_cast<int16_t>(ParseHex(field) & 0xFFFFu));
-    case CHLCODE_DUB: return static_cast<double>(ParseHex(field));
-    case CHLCODE_DB: return static_cast<double>(static_cast<int32_t>(ParseHex(field)));
-    // Reading BCD digits as decimal text yields the BCD value.
-    case CHLCODE_BD:
-    case CHLCODE_WD:
-    case CHLCODE_DD: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%d")));
-    case CHLCODE_DF: {
-        uint32_t pattern = 0;
-        for (int i = 0; i < 4; ++i) pattern = (pattern << 8) | (ParseHex(field.Mid(2 * i, 2)) & 0xFFu);
-        float value;
-        std::memcpy(&value, &pattern, sizeof value);
-        return static_cast<double>(value);
+    // Binary codes in wire order, the read path's case, need no text copy.
+    const bool binary = code >= CHLCODE_BUB && code <= CHLCODE_DF && code != CHLCODE_BD && code != CHLCODE_WD && code != CHLCODE_DD;
+    uint32_t raw = 0;
+    if (!(binary && group == 2 && ParseWireHex(text, n, raw))) {
+        const CString field = ReverseGroups(std::string(text, static_cast<size_t>(n)), group);
+        if (code >= 0 && code <= 15) return static_cast<double>((static_cast<int32_t>(ParseHex(field)) >> code) & 1);
+        switch (code) {
+        // Reading BCD digits as decimal text yields the BCD value.
+        case CHLCODE_BD:
+        case CHLCODE_WD:
+        case CHLCODE_DD: return static_cast<double>(static_cast<int32_t>(ParseWith(field, "%d")));
+        case CHLCODE_DF:
+            for (int i = 0; i < 4; ++i) raw = (raw << 8) | (ParseHex(field.Mid(2 * i, 2)) & 0xFFu);
+            break;
+        case CHLCODE_DECIMAL_TEXT: {
+            double value = 0.0;
+            cstringToNumeric(field, "%lf", &value);
+            return value;
+        }
+        default: raw = ParseHex(field); break;
+        }
     }
-    case CHLCODE_DECIMAL_TEXT: {
-        double value = 0.0;
-        cstringToNumeric(field, "%lf", &value);
-        return value;
+    switch (code) {
+    case CHLCODE_BUB: return static_cast<double>(raw & 0xFFu);
+    case CHLCODE_BB: return static_cast<double>(static_cast<int8_t>(raw & 0xFFu));
+    case CHLCODE_WUB: return static_cast<double>(raw & 0xFFFFu);
+    case CHLCODE_WB: return static_cast<double>(static_cast<int16_t>(raw & 0xFFFFu));
+    case CHLCODE_DUB: return static_cast<double>(raw);
+    case CHLCODE_DB: return static_cast<double>(static_cast<int32_t>(raw));
+    case CHLCODE_DF: {
+        float value;
+        std::memcpy(&value, &raw, sizeof value);
+        return static_cast<double>(value);
     }
     default: return 0.0;
     }
@@ -144,7 +175,7 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
     const CString kept = digits.Right(n);
     if (code == CHLCODE_DECIMAL_TEXT) return kept;
     if (n < 1) return CString();
-    return ReverseGroups(kept, 2);
+    return ReverseGroups(kept.str(), 2);
 }
 
 int CDevServer::Double2Int(double& value)

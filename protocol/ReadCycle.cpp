@@ -52,7 +52,8 @@ double CutNumber(const CString& response, const CDevRow& row, unsigned blockStar
         convertCode = code <= CHLCODE_BIT_LAST ? CHLCODE_WUB : code;
         break;
     }
-    const double value = CDevServer::SvrStr2Double(slmp::AnswerField(response, wordAt, count), static_cast<int>(convertCode), 2, count);
+    const slmp::FieldView field = slmp::AnswerFieldView(response, wordAt, count);
+    const double value = CDevServer::SvrChars2Double(field.chars, field.length, static_cast<int>(convertCode), 2, count);
     if (code > CHLCODE_BITDEVICE) return value;
     double word = value;
     const uint32_t pattern = static_cast<uint32_t>(CDevServer::Double2Int(word));

@@ -68,6 +68,12 @@ int CheckAnswer(const CString& request, const CString& answer, int bytes);
 // `count` characters of the answer's data from word `word` on (fewer, or
 // none, when the answer is shorter).
 CString AnswerField(const CString& answer, int word, int count);
+// The same characters in place: where they start and how many there are.
+struct FieldView {
+    const char* chars;
+    int length;
+};
+FieldView AnswerFieldView(const CString& answer, int word, int count);
 // The words of a read answer; false when it does not hold them all.
 bool AnswerWords(const CString& answer, int words, std::vector<uint16_t>& out);
 

@@ -61,14 +61,27 @@ int CheckAnswer(const CString& request, const CString& answer, int bytes)
     return bytes;
 }
 
-CString AnswerField(const CString& answer, int word, int count) { return answer.Mid(kDataPos + 4 * word, count); }
+FieldView AnswerFieldView(const CString& answer, int word, int count)
+{
+    const int start = kDataPos + 4 * word < 0 ? 0 : kDataPos + 4 * word;
+    const int length = answer.GetLength();
+    if (count <= 0 || start >= length) return {answer.c_str() + length, 0};
+    return {answer.c_str() + start, count < length - start ? count : length - start};
+}
+
+CString AnswerField(const CString& answer, int word, int count)
+{
+    const FieldView view = AnswerFieldView(answer, word, count);
+    return CString(view.chars, view.length);
+}
 
 bool AnswerWords(const CString& answer, int words, std::vector<uint16_t>& out)
 {
     if (answer.GetLength() < kDataPos + 4 * words) return false;
     out.resize(static_cast<size_t>(words));
     for (int i = 0; i < words; ++i) {
-        double word = CDevServer::SvrStr2Double(AnswerField(answer, i, 4), CHLCODE_WUB, 2, 4);
+        const FieldView field = AnswerFieldView(answer, i, 4);
+        double word = CDevServer::SvrChars2Double(field.chars, field.length, CHLCODE_WUB, 2, 4);
         out[static_cast<size_t>(i)] = static_cast<uint16_t>(CDevServer::Double2Int(word));
     }
     return true;

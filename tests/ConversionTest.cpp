@@ -48,6 +48,12 @@ TEST(NumericConvert, HexTextToNumberByCode)
         {"-12.5", 100, 0, 5, -12.5},
         {"3.25", 100, 0, 4, 3.25},
         {"", 83, 2, 4, 0.0},
+        // Lower-case digits, and characters that are no hex digit: the
+        // reversed text is read up to its first non-digit.
+        {"ff7f", 84, 2, 4, 32767.0},
+        {"3G12", 83, 2, 4, 291.0},
+        {"G1", 81, 2, 2, 0.0},
+        {"3412 ", 83, 2, 4, 4660.0},
     };
     for (const FromHex& c : cases) {
         const double got = CDevServer::SvrStr2Double(c.text, c.code, c.group, c.length);

@@ -13,6 +13,8 @@ class CDevServer {
 public:
     // Numeric conversion of controller hex text.
     static double SvrStr2Double(CString text, int code, int group, int length);
+    // The same on `available` characters in place, without copying them.
+    static double SvrChars2Double(const char* text, int available, int code, int group, int length);
     static CString SvrDouble2Str(double value, int code, int length);
     static int Double2Int(double& value);
     // Hex characters a numeric channel data-type code occupies (0 for others).
