@@ -20,6 +20,8 @@ void CDevTable::Clear()
 
 bool CDevTable::Insert(const CDevRow& row) { return m_setRow.insert(row).second; }
 
+bool CDevTable::Insert(CDevRow&& row) { return m_setRow.insert(std::move(row)).second; }
+
 void CDevTable::BuildRowMap()
 {
     m_mapRow.clear();

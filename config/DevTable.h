@@ -13,6 +13,7 @@ public:
 
     // Inserts a row unless one at the same location exists; true when added.
     bool Insert(const CDevRow& row);
+    bool Insert(CDevRow&& row);
     // Maps row index 0, 1, 2, … to the rows in order. Call after inserting.
     void BuildRowMap();
     void Clear();

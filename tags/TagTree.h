@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "tags/TagVariable.h"
@@ -24,6 +26,7 @@ class tree : public ITree {
 public:
     tree() = default;
     explicit tree(const Label& label) : m_label(label) {}
+    explicit tree(Label&& label) : m_label(std::move(label)) {}
     // Releases the subtree without recursion, so that depth cannot exhaust
     // the stack.
     ~tree() override
@@ -106,5 +109,8 @@ const tree<Label>* tree<Label>::find(const std::string& path) const
 
 namespace KVSG {
 using TagTree = tree<KVSGVariable>;
-using TagIndex = std::unordered_map<std::string, const TagTree*>;
+// Leaves by full path. The keys view the nodes' own path texts, so an index
+// lives no longer than its tree.
+using TagIndex = std::unordered_map<std::string_view, const TagTree*>;
+inline void IndexLeaf(TagIndex& index, const TagTree* leaf) { index.emplace(std::string_view(leaf->label().m_fullPath), leaf); }
 } // namespace KVSG

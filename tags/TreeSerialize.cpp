@@ -1,6 +1,6 @@
 #include "tags/TreeSerialize.h"
 
-#include <set>
+#include <vector>
 
 namespace TreeSerialize {
 
@@ -16,9 +16,10 @@ struct NodeRecord {
 
 // Reads the record at `offset`; false for an offset outside the section, a
 // record already read (the stream would not be a tree) or a header cut short.
-bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::set<uint32_t>& visited, NodeRecord& out)
+bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::vector<bool>& visited, NodeRecord& out)
 {
-    if (offset >= section.size() || !visited.insert(offset).second) return false;
+    if (offset >= section.size() || visited[offset]) return false;
+    visited[offset] = true;
     section.seek_read(offset);
     uint32_t header[5] = {0, 0, 0, 0, 0};
     for (uint32_t& word : header) {
@@ -33,7 +34,7 @@ bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::set<uint32_t
     utils::memoryRef record(section.data() + section.tell_read(), window);
     KVSG::KVSGVariable tag;
     tag.deserializeRun(record);
-    out.node = std::make_unique<KVSG::TagTree>(tag);
+    out.node = std::make_unique<KVSG::TagTree>(std::move(tag));
     return true;
 }
 
@@ -70,7 +71,8 @@ std::unique_ptr<KVSG::TagTree> ReadTree(utils::MemoryBuffer& section, const Leaf
     // Depth first in pre-order, without recursion: a node is attached to its
     // parent before its children are read, and the stack holds only the
     // path from the root, so no depth exhausts anything.
-    std::set<uint32_t> visited;
+    // One flag per byte of the section: where a record was read.
+    std::vector<bool> visited(section.size(), false);
     NodeRecord root;
     if (!ReadRecord(section, 0, visited, root)) return nullptr;
     std::unique_ptr<KVSG::TagTree> tree = std::move(root.node);

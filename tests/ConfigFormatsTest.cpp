@@ -182,7 +182,7 @@ TEST(TagTree, StreamRoundTripAndLookup)
     utils::MemoryBuffer section;
     section.write(stream.data(), static_cast<unsigned>(stream.size()));
     KVSG::TagIndex index;
-    auto root = TreeSerialize::ReadTree(section, [&index](const KVSG::TagTree* leaf) { index.emplace(leaf->label().getFullPath(), leaf); });
+    auto root = TreeSerialize::ReadTree(section, [&index](const KVSG::TagTree* leaf) { KVSG::IndexLeaf(index, leaf); });
     ASSERT_TRUE(root);
     EXPECT_EQ(root->DEV_ZOLT_getChildCount(), 6u);
     EXPECT_EQ(index.size(), 9u);

@@ -61,8 +61,9 @@ int KVSGConvertLayer::InitDevice(const unsigned char* data, int length)
     m_vecRowToHost.clear();
     m_mapChlRow.clear();
     m_pProperty = std::make_shared<DevicePropertyConfigWraper>();
-    m_pTagTree = std::make_shared<TagTree>();
+    // The index views the tree's paths: it goes first.
     m_pTagIndex = std::make_shared<TagIndex>();
+    m_pTagTree = std::make_shared<TagTree>();
     DefineProperties(*m_pProperty);
     const int result = ConvertLayer::InitDevice(data, length);
     logger_printf(3, "InitDevice", kSourceFile, 150, 0, 3, "InitDevice", "InitDevice Spend Time = %ld",

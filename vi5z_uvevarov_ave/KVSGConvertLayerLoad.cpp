@@ -51,7 +51,7 @@ int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
     info.m_nRWFlag = 2;
     CArray<CDevRow, CDevRow&> rows;
     if (CDevBas::mfMakeDevRowsFromSChlInfo(info, rows) == 0 || rows.GetSize() == 0) return MAKECHANNEL_NO_TAG;
-    row = rows[0];
+    row = std::move(rows[0]);
     row.m_pTag = &tag;
     return 0;
 }
@@ -87,8 +87,7 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return LOAD_REFUSED;
 
     auto index = std::make_shared<TagIndex>();
-    std::unique_ptr<TagTree> root =
-        TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { index->emplace(leaf->label().getFullPath(), leaf); });
+    std::unique_ptr<TagTree> root = TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { IndexLeaf(*index, leaf); });
     if (!root) return LOAD_REFUSED;
     m_pTagIndex = index;
     m_pTagTree = std::move(root);
@@ -104,7 +103,7 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
         CDevRow row;
         if (_MakeChannel(paths[host], row) != 0) continue;
         row.m_nHostOrder = static_cast<uint32_t>(host);
-        table.Insert(row);
+        table.Insert(std::move(row));
     }
     table.BuildRowMap();
 
