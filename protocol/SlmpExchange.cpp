@@ -18,6 +18,22 @@ constexpr int kFollowUpTimeoutMs = 20;
 constexpr unsigned kPollPauseMs = 10;
 
 unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
+
+int HexToBytes(const CString& text, CByteArray& bytes)
+{
+    const int n = text.GetLength();
+    if (n == 0 || n % 2 != 0) return 0;
+    bytes.SetSize(n / 2);
+    const char* digits = text.c_str();
+    for (int i = 0; i < n / 2; ++i) {
+        const int high = HexDigitValue(digits[2 * i]);
+        const int low = HexDigitValue(digits[2 * i + 1]);
+        // Same result as parsing the pair with "%x": stop at a non-digit.
+        bytes[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
+    }
+    return 1;
+}
+
 } // namespace
 
 int CDevServer::SvrHByte2HStr(CByteArray& bytes, CString& text)
@@ -32,20 +48,7 @@ int CDevServer::SvrHByte2HStr(CByteArray& bytes, CString& text)
     return 1;
 }
 
-int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
-{
-    const int n = text.GetLength();
-    if (n == 0 || n % 2 != 0) return 0;
-    bytes.SetSize(n / 2);
-    const char* digits = text.c_str();
-    for (int i = 0; i < n / 2; ++i) {
-        const int high = HexDigitValue(digits[2 * i]);
-        const int low = HexDigitValue(digits[2 * i + 1]);
-        // Same result as parsing the pair with "%x": stop at a non-digit.
-        bytes[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
-    }
-    return 1;
-}
+int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes) { return HexToBytes(text, bytes); }
 
 int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
 {
@@ -72,9 +75,8 @@ int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
 
 int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expected, CString& response)
 {
-    CString requestText = request;
     CByteArray bytes;
-    SvrHStr2HByte(requestText, bytes);
+    HexToBytes(request, bytes);
     const unsigned wait = WaitTime(data);
     if (data.m_pComm && data.m_pComm->PrepareSend() == 0 && bytes.GetSize() > 0) {
         int count = bytes.GetSize();
@@ -104,5 +106,5 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
     }
 
     SvrHByte2HStr(bytes, response);
-    return slmp::CheckAnswer(requestText, response, bytes.GetSize());
+    return slmp::CheckAnswer(request, response, bytes.GetSize());
 }

@@ -4,40 +4,62 @@
 // routing and end code, values cut out of the data).
 #include "protocol/Slmp.h"
 
+#include <string>
+#include <string_view>
+
 #include "config/DevTables.h"
 #include "convert/StringToNumber.h"
 #include "vi5z_uvevarov_ave/DevServer.h"
 
 namespace slmp {
 
-CString DeviceReference(unsigned address, const char* deviceCode)
+namespace {
+
+// `bytes` bytes of `value`, least significant first, as upper-case hex.
+std::string HexLittleEndian(unsigned value, int bytes)
 {
-    // Three bytes, least significant first, then the device code.
-    CString number;
-    number.Format("%.6X", address & kMaxDeviceNumber);
-    return number.Mid(4, 2) + number.Mid(2, 2) + number.Mid(0, 2) + deviceCode;
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out(static_cast<size_t>(2 * bytes), '0');
+    for (int i = 0; i < bytes; ++i, value >>= 8) {
+        out[static_cast<size_t>(2 * i)] = kDigits[(value >> 4) & 0xFu];
+        out[static_cast<size_t>(2 * i + 1)] = kDigits[value & 0xFu];
+    }
+    return out;
 }
 
-CString Count16(unsigned count)
+// The characters of `text` from `pos` on, at most `count`, as Mid picks them.
+std::string_view Field(const CString& text, int pos, int count)
 {
-    CString digits;
-    digits.Format("%.4X", count & 0xFFFFu);
-    return digits.Right(2) + digits.Left(2);
+    const std::string& all = text.str();
+    if (pos < 0 || count <= 0 || static_cast<size_t>(pos) >= all.size()) return {};
+    return std::string_view(all).substr(static_cast<size_t>(pos), static_cast<size_t>(count));
 }
+
+} // namespace
+
+CString DeviceReference(unsigned address, const char* deviceCode)
+{
+    return CString(HexLittleEndian(address & kMaxDeviceNumber, 3) + deviceCode);
+}
+
+CString Count16(unsigned count) { return CString(HexLittleEndian(count & 0xFFFFu, 2)); }
 
 CString WithHeader(const CString& body)
 {
     // The data length counts the bytes from the monitoring timer on.
-    return CString(kHeaderPrefix) + CDevServer::SvrDouble2Str(body.GetLength() / 2, CHLCODE_WUB, 4) + body;
+    return CString(kHeaderPrefix + HexLittleEndian(static_cast<unsigned>(body.GetLength() / 2), 2) + body.str());
 }
 
 CString ReadRequest(unsigned registerType, unsigned address, int words)
 {
     const char* code = registerType < REGISTER_TYPE_COUNT ? CHL_STR_READORDER[registerType] : "00";
-    if (registerType < REGISTER_TYPE_COUNT && DEV_CHL_WORD_LEN_TYPE[registerType] == 2)
-        return CString(kRandomReadDword) + DeviceReference(address, code);
+    const bool dword = registerType < REGISTER_TYPE_COUNT && DEV_CHL_WORD_LEN_TYPE[registerType] == 2;
+    std::string request(dword ? kRandomReadDword : kBatchReadWords);
+    request.reserve(request.size() + 12);
+    request += DeviceReference(address, code).str();
     // Low byte then high byte; for up to 255 words the same as "%.2X" and "00".
-    return CString(kBatchReadWords) + DeviceReference(address, code) + Count16(static_cast<unsigned>(words));
+    if (!dword) request += Count16(static_cast<unsigned>(words)).str();
+    return CString(std::move(request));
 }
 
 bool AnswerComplete(const CByteArray& bytes)
@@ -50,10 +72,10 @@ bool AnswerComplete(const CByteArray& bytes)
 int CheckAnswer(const CString& request, const CString& answer, int bytes)
 {
     if (bytes == 0) return ENGINE_NO_RESPONSE;
-    if (answer.Mid(kRoutingPos, kRoutingLen) != request.Mid(kRoutingPos, kRoutingLen)) return ENGINE_ROUTING_MISMATCH;
+    if (Field(answer, kRoutingPos, kRoutingLen) != Field(request, kRoutingPos, kRoutingLen)) return ENGINE_ROUTING_MISMATCH;
     // An answer cut before or inside its end code reports the end code its
     // characters give (none: 0), never success.
-    if (answer.Mid(kEndCodePos, 4) != "0000") {
+    if (Field(answer, kEndCodePos, 4) != "0000") {
         unsigned code = 0;
         cstringToNumeric(answer.Mid(kEndCodePos + 2, 2) + answer.Mid(kEndCodePos, 2), "%x", &code);
         return ENGINE_END_CODE - static_cast<int>(code);

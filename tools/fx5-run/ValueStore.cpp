@@ -95,8 +95,18 @@ std::map<std::string, Value> Variables::Snapshot() const
     return m_values;
 }
 
+namespace {
+std::vector<DATATYPE> TypesOf(const std::vector<ChannelState>& channels)
+{
+    std::vector<DATATYPE> types;
+    types.reserve(channels.size());
+    for (const ChannelState& channel : channels) types.push_back(channel.type);
+    return types;
+}
+} // namespace
+
 ValueStore::ValueStore(std::vector<ChannelState> channels, Variables& variables, OnValue onValue)
-    : m_channels(std::move(channels)), m_variables(variables), m_onValue(std::move(onValue))
+    : m_types(TypesOf(channels)), m_channels(std::move(channels)), m_variables(variables), m_onValue(std::move(onValue))
 {
 }
 
@@ -120,9 +130,8 @@ int ValueStore::SetValueByName(const char* name, std::string& value) { return na
 
 int ValueStore::GetValueTypeByChannel(int channel, DATATYPE& type)
 {
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
-    type = m_channels[static_cast<size_t>(channel)].type;
+    if (channel < 0 || static_cast<size_t>(channel) >= m_types.size()) return -1;
+    type = m_types[static_cast<size_t>(channel)];
     return 0;
 }
 
@@ -147,6 +156,7 @@ int ValueStore::GetValueIDByChannel(int channel, int& id)
 
 int ValueStore::Deliver(int channel, const Value& value)
 {
+    // The listener is told outside the lock, from a copy taken under it.
     ChannelState copy;
     {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -156,7 +166,7 @@ int ValueStore::Deliver(int channel, const Value& value)
         state.has = true;
         state.updated = Clock::now();
         ++state.reads;
-        copy = state;
+        if (m_onValue) copy = state;
     }
     if (m_onValue) m_onValue(channel, copy);
     return 0;

@@ -73,6 +73,8 @@ private:
     template <class T>
     int ReadVariable(const char* name, T& out);
 
+    // Channel types are fixed when the store is made: read without the lock.
+    const std::vector<DATATYPE> m_types;
     mutable std::mutex m_lock;
     std::vector<ChannelState> m_channels;
     Variables& m_variables;
