@@ -30,10 +30,7 @@ void CDevRow::InitPropertyDescription()
     }
 }
 
-CDevRow::CDevRow()
-{
-    for (unsigned& value : m_dwValue) value = 0;
-}
+CDevRow::CDevRow() : m_dwValue{} {}
 
 // The index of a property name; for a name that is none, an index past the
 // nine values, which the value accessors refuse to touch.

@@ -50,7 +50,7 @@ void PropertyWraper<Device::EnumPropertyConfig>::SetProValueStr(std::string valu
 void PropertyWraper<Device::EnumPropertyConfig>::SetProValueDouble(double value) { m_config->Store(ToUnsigned(value)); }
 
 // 1 and nothing changed when the name is taken; 0 when inserted.
-int DevicePropertyConfigWraper::insert(unsigned version, Property property)
+int DevicePropertyConfigWraper::insert(unsigned version, const Property& property)
 {
     if (!property) return 1;
     const std::string name = property->GetProName();

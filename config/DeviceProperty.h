@@ -175,7 +175,7 @@ class DevicePropertyConfigWraper {
 public:
     using Property = std::shared_ptr<DEV_DLL_FRAME::DEV_DLL_CTRL::stProperty>;
     // 1 when the name is taken (nothing changes), 0 when inserted.
-    int insert(unsigned version, Property property);
+    int insert(unsigned version, const Property& property);
     Property getPropertyFromName(const char* name) const;
     unsigned getPropertyVersionFromName(const char* name) const;
     const std::unordered_map<std::string, Property>& properties() const { return m_properties; }

@@ -72,26 +72,30 @@ private:
 };
 
 // Little-endian 32-bit transfers.
-inline void Serialize(imemorywrite& out, uint32_t value)
+inline uint32_t LoadLe32(const unsigned char* p)
 {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    out.write(bytes, 4);
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
-inline bool Deserialize(imemoryread& in, uint32_t& value)
-{
-    unsigned char bytes[4];
-    if (!in.read(bytes, 4)) return false;
-    value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-    return true;
-}
-inline uint32_t LoadLe32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 inline void StoreLe32(unsigned char* p, uint32_t v)
 {
     p[0] = static_cast<unsigned char>(v);
     p[1] = static_cast<unsigned char>(v >> 8);
     p[2] = static_cast<unsigned char>(v >> 16);
     p[3] = static_cast<unsigned char>(v >> 24);
+}
+inline void Serialize(imemorywrite& out, uint32_t value)
+{
+    unsigned char bytes[4];
+    StoreLe32(bytes, value);
+    out.write(bytes, 4);
+}
+inline bool Deserialize(imemoryread& in, uint32_t& value)
+{
+    unsigned char bytes[4];
+    if (!in.read(bytes, 4)) return false;
+    value = LoadLe32(bytes);
+    return true;
 }
 
 } // namespace utils

@@ -2,6 +2,8 @@
 // that copy nothing past the buffer's end.
 #include "OwnerArchive.h"
 
+#include "config/MemoryBuffer.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -87,7 +89,7 @@ unsigned short COwnerArchive::GetNowVersion()
 COwnerArchive& COwnerArchive::operator>>(unsigned int& value)
 {
     unsigned char bytes[4];
-    if (SvrRead(bytes, 4)) value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<unsigned>(bytes[3]) << 24);
+    if (SvrRead(bytes, 4)) value = utils::LoadLe32(bytes);
     return *this;
 }
 

@@ -75,6 +75,7 @@ std::vector<unsigned char> WriteSectionedContainer(const std::vector<std::pair<u
         StoreLe32(bytes + 8, entry.size);
         out.insert(out.end(), bytes, bytes + kTableEntryBytes);
     }
+    // cppcheck-suppress invalidLifetime ; the entries were copied into `out`
     StoreLe32(out.data(), SECTION_MAGIC);
     StoreLe32(out.data() + 4, static_cast<uint32_t>(out.size()));
     StoreLe32(out.data() + 12, static_cast<uint32_t>(table.size()));

@@ -70,7 +70,7 @@ int CDevServer::HexCharsOfCode(int code)
     return 0;
 }
 
-double CDevServer::SvrStr2Double(CString text, int code, int group, int length)
+double CDevServer::SvrStr2Double(const CString& text, int code, int group, int length)
 {
     return SvrChars2Double(text.c_str(), text.GetLength(), code, group, length);
 }
@@ -172,7 +172,7 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
         digits.Format(format.c_str(), value);
     }
 
-    const CString kept = digits.Right(n);
+    CString kept = digits.Right(n);
     if (code == CHLCODE_DECIMAL_TEXT) return kept;
     if (n < 1) return CString();
     return ReverseGroups(kept.str(), 2);

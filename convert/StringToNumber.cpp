@@ -21,13 +21,13 @@ int StoreUnsigned(const CString& text, void* out, bool positive, int base, bool 
 
 } // namespace
 
-int cstringToInt(CString text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
-int cstringToUInt(CString text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
-int cstringToLong(CString text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
-int cstringToHex(CString text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 16, false); }
-int cstringToOct(CString text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 8, false); }
+int cstringToInt(const CString& text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
+int cstringToUInt(const CString& text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
+int cstringToLong(const CString& text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 10, true); }
+int cstringToHex(const CString& text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 16, false); }
+int cstringToOct(const CString& text, void* out, bool positive) { return StoreUnsigned(text, out, positive, 8, false); }
 
-int cstringToFloat(CString text, void* out, bool positive)
+int cstringToFloat(const CString& text, void* out, bool positive)
 {
     float value = std::strtof(text.c_str(), nullptr);
     if (!positive) value = -value;
@@ -35,7 +35,7 @@ int cstringToFloat(CString text, void* out, bool positive)
     return 0;
 }
 
-int cstringToDouble(CString text, void* out, bool positive)
+int cstringToDouble(const CString& text, void* out, bool positive)
 {
     double value = std::strtod(text.c_str(), nullptr);
     if (!positive) value = -value;
@@ -50,7 +50,7 @@ const ConvertTableRow convert_table[CONVERT_TABLE_COUNT] = {
     {"%lf", cstringToDouble, "c string to float number"},
 };
 
-int cstringToNumeric(CString text, CString format, void* out)
+int cstringToNumeric(CString text, const CString& format, void* out)
 {
     bool positive = true;
     if (!text.IsEmpty() && text.GetAt(0) == '-') {

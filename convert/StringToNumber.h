@@ -5,7 +5,7 @@
 
 #include "host/CString.h"
 
-using NumericConverter = int (*)(CString text, void* out, bool positive);
+using NumericConverter = int (*)(const CString& text, void* out, bool positive);
 
 struct ConvertTableRow {
     const char* format;
@@ -16,17 +16,17 @@ struct ConvertTableRow {
 constexpr int CONVERT_TABLE_COUNT = 7;
 extern const ConvertTableRow convert_table[CONVERT_TABLE_COUNT];
 
-int cstringToInt(CString text, void* out, bool positive);
-int cstringToUInt(CString text, void* out, bool positive);
-int cstringToLong(CString text, void* out, bool positive);
-int cstringToHex(CString text, void* out, bool positive);
-int cstringToOct(CString text, void* out, bool positive);
-int cstringToFloat(CString text, void* out, bool positive);
-int cstringToDouble(CString text, void* out, bool positive);
+int cstringToInt(const CString& text, void* out, bool positive);
+int cstringToUInt(const CString& text, void* out, bool positive);
+int cstringToLong(const CString& text, void* out, bool positive);
+int cstringToHex(const CString& text, void* out, bool positive);
+int cstringToOct(const CString& text, void* out, bool positive);
+int cstringToFloat(const CString& text, void* out, bool positive);
+int cstringToDouble(const CString& text, void* out, bool positive);
 
 // 0 after a conversion; 1 when the format names no converter (out untouched).
 // Every format writes 4 bytes except "%lf", which writes a double.
-int cstringToNumeric(CString text, CString format, void* out);
+int cstringToNumeric(CString text, const CString& format, void* out);
 
 // The value of one hex digit of either case, or -1 for any other character.
 inline int HexDigitValue(char c)

@@ -13,7 +13,7 @@ int CDevServer::ConvertCode(const char* fromcode, const char* tocode, char* in, 
 {
     if (!fromcode || !tocode) return kConvertFailed;
     iconv_t cd = iconv_open(tocode, fromcode);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return kConvertFailed;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return kConvertFailed; // NOLINT(performance-no-int-to-ptr): iconv's failure value
     if (outlen < 0) outlen = 0;
     if (out && outlen > 0) std::memset(out, 0, static_cast<size_t>(outlen));
 

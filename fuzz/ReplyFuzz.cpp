@@ -27,7 +27,8 @@ public:
         m_pending.clear();
         if (m_at >= m_size) return *length;
         // A length byte, then that many bytes of reply.
-        const size_t n = std::min<size_t>(m_data[m_at++], m_size - m_at);
+        const size_t stated = m_data[m_at++];
+        const size_t n = std::min<size_t>(stated, m_size - m_at);
         if (m_withHeader) {
             const uint8_t header[] = {0xD0, 0x00, 0x00, 0xFF, 0xFF, 0x03, 0x00, static_cast<uint8_t>(n), 0x00};
             m_pending.assign(header, header + sizeof header);

@@ -28,8 +28,8 @@ struct Planner {
 
     int SplitLimit(int type, int mode) const
     {
-        const int table = static_cast<int>(DEV_READBLK_MAXNUM[type]);
-        return mode == kWritePlanMode ? table : std::min(table, dev.m_nReadCap);
+        const int tableLimit = static_cast<int>(DEV_READBLK_MAXNUM[type]);
+        return mode == kWritePlanMode ? tableLimit : std::min(tableLimit, dev.m_nReadCap);
     }
     int TypeLimit(int type) const { return type < dev.m_arTypeLimit.GetSize() ? static_cast<int>(dev.m_arTypeLimit[type]) : 0; }
     int LinkLimit(int type, int mode) const
@@ -95,17 +95,15 @@ int CDevBas::mfMakeBlockDynamic(ZOLT_DATA& data, CArray<int, int>& refs, int mod
                                    row.GetdwValue(ROW_DATATYPE) != CHLCODE_STRING && command != kDirectWrite && command != kDirectWrite32 &&
                                    (address == startAddress || !IsDoubleWordType(rowType));
             const int lastWidth = ChannelWidth(plan.Row(last));
-            if (!continues) {
-                close(BLOCK_ALONE);
-            } else if (static_cast<int64_t>(address) - lastAddress > lastWidth) {
-                close(BLOCK_GAP_TOO_LARGE);
-            } else if (static_cast<int64_t>(address) + ChannelWidth(row) >= static_cast<int64_t>(lastAddress) + lastWidth) {
+            const bool gap = continues && static_cast<int64_t>(address) - lastAddress > lastWidth;
+            // A row that reaches at least as far as the last one extends the
+            // block; one inside it (a bit of a word already read) does not.
+            if (continues && !gap && static_cast<int64_t>(address) + ChannelWidth(row) >= static_cast<int64_t>(lastAddress) + lastWidth) {
                 last = r;
                 lastAddress = address;
                 continue;
-            } else {
-                close(BLOCK_ALONE);
             }
+            close(gap ? BLOCK_GAP_TOO_LARGE : BLOCK_ALONE);
         }
         open = true;
         first = last = r;

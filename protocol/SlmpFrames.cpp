@@ -19,10 +19,10 @@ namespace {
 std::string HexLittleEndian(unsigned value, int bytes)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string out(static_cast<size_t>(2 * bytes), '0');
-    for (int i = 0; i < bytes; ++i, value >>= 8) {
-        out[static_cast<size_t>(2 * i)] = kDigits[(value >> 4) & 0xFu];
-        out[static_cast<size_t>(2 * i + 1)] = kDigits[value & 0xFu];
+    std::string out(2 * static_cast<size_t>(bytes), '0');
+    for (size_t i = 0; i < out.size(); i += 2, value >>= 8) {
+        out[i] = kDigits[(value >> 4) & 0xFu];
+        out[i + 1] = kDigits[value & 0xFu];
     }
     return out;
 }
@@ -32,7 +32,9 @@ std::string_view Field(const CString& text, int pos, int count)
 {
     const std::string& all = text.str();
     if (pos < 0 || count <= 0 || static_cast<size_t>(pos) >= all.size()) return {};
-    return std::string_view(all).substr(static_cast<size_t>(pos), static_cast<size_t>(count));
+    const auto from = static_cast<size_t>(pos);
+    const auto length = static_cast<size_t>(count);
+    return std::string_view(all).substr(from, length);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build needs, only when one is missing.
 set -e
-PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev help2man clang-format"
+PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev help2man clang-format clang-tidy cppcheck"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

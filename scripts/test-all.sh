@@ -1,5 +1,6 @@
 #!/bin/sh
-# Checks the formatting, runs every test in the release build and in the sanitizer build, the
+# Checks the formatting, builds with warnings as errors, runs the static
+# checks, runs every test in the release build and in the sanitizer build, the
 # multi-device runner and the simulator's many clients under
 # ThreadSanitizer, the fuzz targets for a bounded time, and checks that the
 # driver exports exactly its three entry points.
@@ -11,6 +12,7 @@ for preset in release asan tsan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
+  [ "$preset" = release ] && sh scripts/static-checks.sh
 done
 # Every fuzz target runs for a bounded time from its seed corpus (with its
 # dictionary where it has one); a crash, a leak or an input slower than

@@ -35,7 +35,7 @@ std::optional<DeviceAddress> ParseDeviceAddress(const std::string& raw)
     const size_t dot = text.find('.');
     if (dot != std::string::npos) {
         bitText = text.substr(dot + 1);
-        text = text.substr(0, dot);
+        text.resize(dot);
     }
     // The longest area name whose remainder is a number of its base: "SB1F"
     // is SB 0x1F, "S10" is S 10.

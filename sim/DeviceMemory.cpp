@@ -74,7 +74,7 @@ uint32_t DeviceMemory::WordCount(size_t area) const { return static_cast<uint32_
 bool DeviceMemory::GetBit(size_t area, uint32_t number) const
 {
     const auto& words = m_words[area];
-    return number / 16 < words.size() && ((words[number / 16] >> (number % 16)) & 1u);
+    return number / 16 < words.size() && ((static_cast<unsigned>(words[number / 16]) >> (number % 16)) & 1u);
 }
 
 void DeviceMemory::SetBit(size_t area, uint32_t number, bool on)

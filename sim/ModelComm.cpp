@@ -24,7 +24,8 @@ int ModelComm::SendData(unsigned char* data, int* length, int)
         response[10] = static_cast<uint8_t>(m_faults.forcedEndCode >> 8);
     }
     if (m_faults.wrongRouting && response.size() > 3) response[3] ^= 0x01;
-    if (m_faults.garbleAt >= 0 && static_cast<size_t>(m_faults.garbleAt) < response.size()) response[m_faults.garbleAt] ^= 0xFF;
+    if (m_faults.garbleAt >= 0 && static_cast<size_t>(m_faults.garbleAt) < response.size())
+        response[static_cast<size_t>(m_faults.garbleAt)] ^= 0xFF;
     const size_t cut = std::min(response.size(), static_cast<size_t>(std::max(0, m_faults.cutBytes)));
     response.resize(response.size() - cut);
     response.insert(response.end(), static_cast<size_t>(std::max(0, m_faults.extraBytes)), 0xEE);

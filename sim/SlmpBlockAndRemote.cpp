@@ -109,7 +109,7 @@ SlmpHandler::Reply SlmpHandler::ReadTypeName(size_t size)
     // Sixteen characters, blank-padded, then the model code.
     char name[16];
     std::memset(name, ' ', sizeof name);
-    std::memcpy(name, kModelName, std::strlen(kModelName));
+    std::memcpy(name, kModelName, std::strlen(kModelName)); // NOLINT(bugprone-not-null-terminated-result): a blank-padded field
     reply.data.assign(name, name + sizeof name);
     Put16(reply.data, kModelCode);
     return reply;

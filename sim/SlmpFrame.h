@@ -53,7 +53,10 @@ bool ParseRequest(const uint8_t* data, size_t size, RequestFrame& frame);
 std::vector<uint8_t> BuildResponse(const RequestFrame& frame, uint16_t endCode, const std::vector<uint8_t>& payload);
 
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Le24(const uint8_t* p) { return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16); }
+inline uint32_t Le24(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+}
 inline uint32_t Le32(const uint8_t* p) { return Le24(p) | (static_cast<uint32_t>(p[3]) << 24); }
 inline void Put16(std::vector<uint8_t>& out, uint32_t v)
 {

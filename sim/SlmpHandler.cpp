@@ -105,7 +105,7 @@ void SlmpHandler::WriteWordAt(size_t area, uint32_t number, uint32_t word, uint1
         m_memory.SetWord(area, number, value);
         return;
     }
-    for (uint32_t i = 0; i < 16; ++i) m_memory.SetBit(area, number + i, (value >> i) & 1u);
+    for (uint32_t i = 0; i < 16; ++i) m_memory.SetBit(area, number + i, (static_cast<unsigned>(value) >> i) & 1u);
 }
 
 namespace {

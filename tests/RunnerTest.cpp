@@ -97,6 +97,21 @@ TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
 }
 
+TEST(FxRun, AWriteOfTextThatIsNoNumberSendsNothing)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed()});
+    ASSERT_TRUE(sim.Running());
+    Runner run({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--cycles", "4", "--interval", "0",
+                "--write", "b=12ab"});
+    bool refused = false;
+    for (Json r = run.Next(); !r.is_null(); r = run.Next())
+        refused |= r.contains("message") && r["message"] == "write b=12ab: not an integer, nothing written";
+    EXPECT_EQ(run.Wait(10).status, 0);
+    EXPECT_TRUE(refused);
+    SlmpClient client(sim.Port());
+    EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{222});
+}
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;
@@ -201,6 +216,7 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{}, 2, "--project"},
         {{"--project", Project(), "--write", "nonsense"}, 2, "TAG=VALUE"},
         {{"--project", Project(), "--device", "x"}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--project", Project(), "--device", "p=127.0.0.1:80x:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
         {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
     };

@@ -21,7 +21,7 @@ CDevCtrl::CDevCtrl(const char* deviceName, IDevRtdbCtrl* rtdb)
 CDevCtrl::~CDevCtrl()
 {
     // A host that destroys the object without CleanupDevice leaks nothing.
-    CleanupDevice();
+    CDevCtrl::CleanupDevice();
 }
 
 int CDevCtrl::InitDevice(const unsigned char* data, int length)

@@ -1,7 +1,9 @@
 // Host-variable hooks: read and write host variables by name through the
-// value-store accessor.
+// value-store accessor. Their signatures are the hook type's, name by value.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 #include "vi5z_uvevarov_ave/DevCtrl.h"
 
+// cppcheck-suppress passedByValue
 int CDevCtrl::GetParamType_Fun(ZOLT_DATA& data, CString name, DATATYPE& type)
 {
     if (name.IsEmpty()) return DEVCTRL_BAD_ARGUMENT;
@@ -9,6 +11,7 @@ int CDevCtrl::GetParamType_Fun(ZOLT_DATA& data, CString name, DATATYPE& type)
     return data.m_pRtdb->GetValueTypeByName(name.c_str(), type);
 }
 
+// cppcheck-suppress passedByValue
 int CDevCtrl::GetParamValue_Fun(ZOLT_DATA& data, CString name, DATATYPE type, void* value)
 {
     if (!value || name.IsEmpty()) return DEVCTRL_BAD_ARGUMENT;
@@ -26,6 +29,7 @@ int CDevCtrl::GetParamValue_Fun(ZOLT_DATA& data, CString name, DATATYPE type, vo
     }
 }
 
+// cppcheck-suppress passedByValue
 int CDevCtrl::SetParamValue_Fun(ZOLT_DATA& data, CString name, DATATYPE type, void* value)
 {
     if (!value || name.IsEmpty()) return DEVCTRL_BAD_ARGUMENT;
@@ -40,3 +44,4 @@ int CDevCtrl::SetParamValue_Fun(ZOLT_DATA& data, CString name, DATATYPE type, vo
     default: return DEVCTRL_BAD_ARGUMENT;
     }
 }
+// NOLINTEND(performance-unnecessary-value-param)

@@ -12,7 +12,7 @@ class CDevTable;
 class CDevServer {
 public:
     // Numeric conversion of controller hex text.
-    static double SvrStr2Double(CString text, int code, int group, int length);
+    static double SvrStr2Double(const CString& text, int code, int group, int length);
     // The same on `available` characters in place, without copying them.
     static double SvrChars2Double(const char* text, int available, int code, int group, int length);
     static CString SvrDouble2Str(double value, int code, int length);

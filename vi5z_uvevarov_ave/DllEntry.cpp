@@ -20,7 +20,7 @@ ZOLT_EXPORT int DestroyDeviceCtrl(IDeviceCtrl* device)
     if (!device) return 1;
     // Tag drivers are destroyed here (the factory's object is one); any
     // other object is left alone.
-    if (auto* tagDriver = dynamic_cast<KVSG::KVSGConvertLayer*>(device)) delete tagDriver;
+    delete dynamic_cast<KVSG::KVSGConvertLayer*>(device);
     return 0;
 }
 

@@ -23,7 +23,7 @@ std::string PropertyKey(const char* utf8Name)
     char in[100] = {0};
     const size_t length = std::strlen(utf8Name);
     if (length + 2 > sizeof in) return utf8Name;
-    std::memcpy(in, utf8Name, length);
+    std::memcpy(in, utf8Name, length); // NOLINT(bugprone-not-null-terminated-result): `in` is zero-filled
     char out[100] = {0};
     int left = sizeof out;
     CDevServer::Utf8ToGbk(in, static_cast<int>(length) + 2, out, left);
@@ -76,7 +76,7 @@ int KVSGConvertLayer::DevIOCtrl(const char* command)
     if (!command) return DEVCTRL_BAD_ARGUMENT;
     ControlString parts;
     if (!SplitControlString(command, parts)) return DEVCTRL_NO_PARENTHESES;
-    if (parts.word.CompareNoCase("SetChlTag") != 0) return CDevCtrl::DevIOCtrl(command);
+    if (parts.word.CompareNoCase("SetChlTag") != 0) return ConvertLayer::DevIOCtrl(command);
 
     std::vector<CString> pieces = SplitArguments(parts.arguments);
     if (pieces.size() != kSetChlTagArguments) return kWrongArgumentCount;

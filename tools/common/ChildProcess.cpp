@@ -23,6 +23,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
     std::vector<std::string> args = {program};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     const pid_t pid = ::fork();

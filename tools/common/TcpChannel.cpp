@@ -179,7 +179,8 @@ int TcpChannel::ReceiveData(unsigned char* data, int* length, int timeoutMs)
     size_t expected = 0;
     if (m_headBytes >= 2) {
         const size_t header = AnswerHeaderBytes(m_head);
-        if (m_headBytes >= header) expected = header + (m_head[header - 2] | (m_head[header - 1] << 8));
+        if (m_headBytes >= header)
+            expected = header + (static_cast<size_t>(m_head[header - 2]) | static_cast<size_t>(m_head[header - 1]) << 8);
     }
     const bool complete = expected != 0 && m_answerBytes >= expected;
     if (complete) m_awaiting = false;

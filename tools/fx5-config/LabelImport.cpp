@@ -17,9 +17,10 @@ std::string FromUtf16(const std::string& bytes, size_t start)
 {
     std::string out;
     for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-        uint32_t c = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
+        uint32_t c = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) | static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
         if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-            const uint32_t low = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
+            const uint32_t low =
+                static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 2])) | static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 3])) << 8;
             if (low >= 0xDC00 && low < 0xE000) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 i += 2;

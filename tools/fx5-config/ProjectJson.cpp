@@ -38,7 +38,7 @@ public:
         m_known.push_back(key);
         if (!Has(key)) return fallback;
         const Json& v = m_object[key];
-        if (!v.is_number_integer() || v.get<long long>() < minimum || v.get<long long>() > 0xFFFFFFFFll) {
+        if (!v.is_number_integer() || v.get<long long>() < minimum || v.get<long long>() > 0xFFFFFFFFLL) {
             Fail(At(key), "found " + v.dump() + ", expected a whole number from " + std::to_string(minimum) + " to 4294967295");
             return fallback;
         }

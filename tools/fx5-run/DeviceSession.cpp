@@ -1,3 +1,4 @@
+#include "tools/common/NumberText.h"
 #include "tools/fx5-run/DeviceSession.h"
 
 #include <algorithm>
@@ -181,9 +182,15 @@ void DeviceSession::Write(const std::string& tag, const std::string& text)
         return;
     }
     const int channel = static_cast<int>(it - states.begin());
-    int i = std::atoi(text.c_str());
-    double d = std::atof(text.c_str());
+    int i = 0;
+    double d = 0.0;
     std::string s = text;
+    // A value that is not wholly a number of the channel's type is refused:
+    // the controller must never receive a value nobody typed.
+    if ((it->type == DATATYPE_INT && !fx5::ParseWholeInt(text, i)) || (it->type == DATATYPE_DOUBLE && !fx5::ParseWholeDouble(text, d))) {
+        Tell("write " + tag + "=" + text + ": not " + (it->type == DATATYPE_INT ? "an integer" : "a number") + ", nothing written", -1);
+        return;
+    }
     void* value = it->type == DATATYPE_INT      ? static_cast<void*>(&i)
                   : it->type == DATATYPE_DOUBLE ? static_cast<void*>(&d)
                                                 : static_cast<void*>(&s[0]);

@@ -41,7 +41,8 @@ std::string JsonValue(const ChannelState& state)
 std::string JsonString(const std::string& text)
 {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (char raw : text) {
+        const auto c = static_cast<unsigned char>(raw);
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;

@@ -1,5 +1,7 @@
 #include "tools/fx5-run/ValueStore.h"
 
+#include "tools/common/NumberText.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <type_traits>
@@ -28,16 +30,23 @@ const char* TypeName(DATATYPE type)
 }
 
 namespace {
-// A value as the type the host asks for.
+// A value as the type the host asks for; false for a text that is no number.
 template <class T>
-void FromValue(const Value& value, T& out)
+bool FromValue(const Value& value, T& out)
 {
-    if constexpr (std::is_same_v<T, std::string>)
+    if constexpr (std::is_same_v<T, std::string>) {
         out = ValueText(value);
-    else if (const std::string* s = std::get_if<std::string>(&value))
-        out = static_cast<T>(std::atof(s->c_str()));
-    else
+        return true;
+    } else {
+        if (const std::string* s = std::get_if<std::string>(&value)) {
+            double d = 0.0;
+            if (!fx5::ParseWholeDouble(*s, d)) return false;
+            out = static_cast<T>(d);
+            return true;
+        }
         out = std::holds_alternative<int>(value) ? static_cast<T>(std::get<int>(value)) : static_cast<T>(std::get<double>(value));
+        return true;
+    }
 }
 
 DATATYPE TypeOf(const Value& value)
@@ -69,17 +78,23 @@ bool Variables::Set(const std::string& name, const Value& value)
     std::lock_guard<std::mutex> hold(m_lock);
     auto it = m_values.find(name);
     if (it == m_values.end()) return false;
-    // A variable keeps its type: the value is converted to it.
-    if (std::holds_alternative<std::string>(it->second))
+    // A variable keeps its type: the value is converted to it, and a text
+    // that is no number leaves a numeric variable as it was.
+    if (std::holds_alternative<std::string>(it->second)) {
         it->second = ValueText(value);
-    else if (std::holds_alternative<int>(it->second))
-        it->second = std::holds_alternative<std::string>(value) ? std::atoi(std::get<std::string>(value).c_str())
-                     : std::holds_alternative<int>(value)       ? std::get<int>(value)
-                                                                : static_cast<int>(std::get<double>(value));
-    else
-        it->second = std::holds_alternative<std::string>(value) ? std::atof(std::get<std::string>(value).c_str())
-                     : std::holds_alternative<int>(value)       ? std::get<int>(value)
-                                                                : std::get<double>(value);
+    } else if (std::holds_alternative<int>(it->second)) {
+        int i = 0;
+        if (const std::string* s = std::get_if<std::string>(&value)) {
+            if (!fx5::ParseWholeInt(*s, i)) return false;
+        } else {
+            i = std::holds_alternative<int>(value) ? std::get<int>(value) : static_cast<int>(std::get<double>(value));
+        }
+        it->second = i;
+    } else {
+        double d = 0.0;
+        if (!FromValue(value, d)) return false;
+        it->second = d;
+    }
     return true;
 }
 
@@ -117,8 +132,7 @@ int ValueStore::ReadVariable(const char* name, T& out)
 {
     Value value;
     if (!name || !m_variables.Get(name, value)) return -1;
-    FromValue(value, out);
-    return 0;
+    return FromValue(value, out) ? 0 : -1;
 }
 
 int ValueStore::GetValueByName(const char* name, int& value) { return ReadVariable(name, value); }
@@ -140,8 +154,7 @@ static int ReadChannel(const std::vector<ChannelState>& channels, std::mutex& lo
 {
     std::lock_guard<std::mutex> hold(lock);
     if (channel < 0 || static_cast<size_t>(channel) >= channels.size() || !channels[static_cast<size_t>(channel)].has) return -1;
-    FromValue(channels[static_cast<size_t>(channel)].value, out);
-    return 0;
+    return FromValue(channels[static_cast<size_t>(channel)].value, out) ? 0 : -1;
 }
 
 int ValueStore::GetValueByChannel(int channel, int& value) { return ReadChannel(m_channels, m_lock, channel, value); }

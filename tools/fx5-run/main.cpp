@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "tools/common/NumberText.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/SimProcess.h"
 #include "tools/fx5-run/DeviceSession.h"
@@ -38,23 +39,23 @@ bool DeclareVariable(const std::string& spec, fx5run::Variables& variables)
 {
     std::string name, value, type;
     if (!SplitAt(spec, '=', name, value) || name.empty()) return false;
+    int i = 0;
+    double d = 0.0;
     if (SplitAt(std::string(name), ':', name, type)) {
-        if (type == "integer")
-            variables.Declare(name, std::atoi(value.c_str()));
-        else if (type == "double")
-            variables.Declare(name, std::atof(value.c_str()));
+        if (type == "integer" && fx5::ParseWholeInt(value, i))
+            variables.Declare(name, i);
+        else if (type == "double" && fx5::ParseWholeDouble(value, d))
+            variables.Declare(name, d);
         else if (type == "text")
             variables.Declare(name, value);
         else
             return false;
         return true;
     }
-    char* end = nullptr;
-    const long i = std::strtol(value.c_str(), &end, 10);
-    if (!value.empty() && *end == '\0')
-        variables.Declare(name, static_cast<int>(i));
-    else if (std::strtod(value.c_str(), &end), !value.empty() && *end == '\0')
-        variables.Declare(name, std::atof(value.c_str()));
+    if (fx5::ParseWholeInt(value, i))
+        variables.Declare(name, i);
+    else if (fx5::ParseWholeDouble(value, d))
+        variables.Declare(name, d);
     else
         variables.Declare(name, value);
     return true;
@@ -110,13 +111,14 @@ static int Run(int argc, char** argv)
     for (const std::string& d : devices) {
         fx5run::SessionOptions o = single;
         std::string rest, portText;
+        int devicePort = 0;
         if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) ||
-            !SplitAt(std::string(rest), ':', portText, o.project) || std::atoi(portText.c_str()) <= 0 ||
-            std::atoi(portText.c_str()) > 65535) {
+            !SplitAt(std::string(rest), ':', portText, o.project) || !fx5::ParseWholeInt(portText, devicePort) || devicePort <= 0 ||
+            devicePort > 65535) {
             std::fprintf(stderr, "--device: '%s' is not NAME=HOST:PORT:PROJECT\n", d.c_str());
             return fx5::kExitUsage;
         }
-        o.port = static_cast<uint16_t>(std::atoi(portText.c_str()));
+        o.port = static_cast<uint16_t>(devicePort);
         options.push_back(o);
     }
     if (options.empty()) {
@@ -165,6 +167,7 @@ static int Run(int argc, char** argv)
     reporter.Begin();
     std::atomic<size_t> running{sessions.size()};
     std::vector<std::thread> threads;
+    threads.reserve(sessions.size());
     for (auto& session : sessions)
         threads.emplace_back([&session, &running] {
             session->Run(g_stop);

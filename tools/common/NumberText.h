@@ -1,0 +1,34 @@
+// Numbers typed by a user or held as text: read whole or refused, never
+// taken as 0 or as their leading digits (a write of "12ab" must not send 12).
+#pragma once
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+namespace fx5 {
+
+inline bool ParseWholeInt(const std::string& text, int& out)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < INT_MIN || value > INT_MAX) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+inline bool ParseWholeDouble(const std::string& text, double& out)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (errno == ERANGE || *end != '\0') return false;
+    out = value;
+    return true;
+}
+
+} // namespace fx5
