@@ -12,7 +12,7 @@ for preset in release asan tsan; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
-  [ "$preset" = release ] && sh scripts/static-checks.sh
+  if [ "$preset" = release ]; then sh scripts/static-checks.sh; fi
 done
 # Every fuzz target runs for a bounded time from its seed corpus (with its
 # dictionary where it has one); a crash, a leak or an input slower than
