@@ -178,6 +178,18 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
     return ReverseGroups(kept.str(), 2);
 }
 
+int CDevServer::Double2HostInt(double value)
+{
+    // Truncated toward zero, as the host's integer channels take values;
+    // beyond the int range an unsigned 32-bit value keeps its bits and
+    // anything further saturates, never an undefined conversion.
+    if (value != value) return 0;
+    const double t = std::trunc(value);
+    if (t >= -2147483648.0 && t <= 2147483647.0) return static_cast<int>(t);
+    if (t > 0) return t < 4294967296.0 ? static_cast<int>(static_cast<uint32_t>(t)) : static_cast<int>(UINT32_MAX);
+    return INT32_MIN;
+}
+
 int CDevServer::Double2Int(double& value)
 {
     // Positive values keep their unsigned 32-bit pattern. Out of range they

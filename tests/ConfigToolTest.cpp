@@ -4,6 +4,8 @@
 // class of mistake with its message.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -151,7 +153,8 @@ void ExpectEveryChannelReadsItsOwnDevice(const Project& project, const Compiled&
         if (auto* i = std::get_if<int>(&value->second))
             shown = std::to_string(*i);
         else if (auto* d = std::get_if<double>(&value->second))
-            shown = std::to_string(*d).substr(0, std::to_string(*d).find('.') + 2);
+            shown = *d == std::trunc(*d) ? std::to_string(static_cast<long long>(*d))
+                                         : std::to_string(*d).substr(0, std::to_string(*d).find('.') + 2);
         else
             shown = std::get<std::string>(value->second);
         EXPECT_EQ(shown, expected[path]) << "channel " << h << " " << path;

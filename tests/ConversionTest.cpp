@@ -162,6 +162,26 @@ TEST(NumericConvert, Double2IntRoundsHalvesAwayAndSaturatesInsteadOfWrapping)
     }
 }
 
+TEST(NumericConvert, HostIntegerChannelsTruncateAndKeep32BitsInsteadOfAnUndefinedConversion)
+{
+    struct Case {
+        double value;
+        int expected;
+    };
+    const Case cases[] = {
+        {2.9, 2},
+        {-2.9, -2},
+        {2147483647.0, 2147483647},
+        {-2147483648.0, INT32_MIN},
+        {3000000000.0, static_cast<int>(3000000000u)}, // an unsigned 32-bit value keeps its bits
+        {4294967295.0, -1},
+        {1e12, -1}, // beyond 32 bits: saturated
+        {-1e12, INT32_MIN},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CDevServer::Double2HostInt(c.value), c.expected) << c.value;
+}
+
 TEST(StringToNumber, ConvertsThroughTheFormatTable)
 {
     struct Case {

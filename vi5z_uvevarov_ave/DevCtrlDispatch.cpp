@@ -4,6 +4,7 @@
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 #include "vi5z_uvevarov_ave/DevCtrl.h"
+#include "vi5z_uvevarov_ave/DevServer.h"
 
 int CDevCtrl::CollectDevData(const int* flags, int count) { return CollectMapped(flags, count, nullptr); }
 
@@ -42,8 +43,11 @@ int CDevCtrl::CollectMapped(const int* flags, int count, const ChannelMaps* maps
             if (maps) break;
             continue;
         }
+        // An integer channel takes the value truncated; an unsigned value
+        // above 2^31 arrives as its two's complement, never as an undefined
+        // conversion of a double that does not fit.
         if (type == DATATYPE_INT)
-            m_pDevRtdb->SetValueByChannel(host, static_cast<int>(m_arValue[i]));
+            m_pDevRtdb->SetValueByChannel(host, CDevServer::Double2HostInt(m_arValue[i]));
         else if (type == DATATYPE_DOUBLE)
             m_pDevRtdb->SetValueByChannel(host, m_arValue[i]);
         else if (type == DATATYPE_STRING) {

@@ -17,6 +17,8 @@ public:
     static double SvrChars2Double(const char* text, int available, int code, int group, int length);
     static CString SvrDouble2Str(double value, int code, int length);
     static int Double2Int(double& value);
+    // A value for a host integer channel: truncated, 32 bits kept.
+    static int Double2HostInt(double value);
     // Hex characters a numeric channel data-type code occupies (0 for others).
     static int HexCharsOfCode(int code);
 

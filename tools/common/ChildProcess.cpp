@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <initializer_list>
 #include <thread>
 
 namespace fx5 {
@@ -17,8 +18,14 @@ using Clock = std::chrono::steady_clock;
 
 double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
-// Forks and runs the program with `fd` as its descriptor `target`.
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, int fd, int target)
+// A descriptor of the child and what it becomes there.
+struct Redirect {
+    int fd;
+    int target;
+};
+
+// Forks and runs the program with the descriptors redirected.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, std::initializer_list<Redirect> redirects)
 {
     std::vector<std::string> args = {program};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -28,7 +35,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(fd, target);
+        for (const Redirect& r : redirects) ::dup2(r.fd, r.target);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -38,17 +45,37 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
 {
-    int out[2];
+    int out[2], in[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
-    m_pid = Spawn(program, arguments, out[1], 1);
+    if (::pipe2(in, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return;
+    }
+    m_pid = Spawn(program, arguments, {{out[1], 1}, {in[0], 0}});
     ::close(out[1]);
+    ::close(in[0]);
     m_out = out[0];
+    m_in = in[1];
 }
 
 ChildProcess::~ChildProcess()
 {
     if (m_pid > 0) Stop(SIGKILL);
     if (m_out >= 0) ::close(m_out);
+    if (m_in >= 0) ::close(m_in);
+}
+
+bool ChildProcess::WriteLine(const std::string& line)
+{
+    const std::string text = line + "\n";
+    size_t done = 0;
+    while (m_in >= 0 && done < text.size()) {
+        const ssize_t n = ::write(m_in, text.data() + done, text.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return m_in >= 0;
 }
 
 bool ChildProcess::ReadLine(std::string& line, int timeoutMs)
@@ -120,7 +147,7 @@ int RunToEnd(const std::string& program, const std::vector<std::string>& argumen
 {
     int err[2];
     if (::pipe2(err, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = Spawn(program, arguments, err[1], 2);
+    const pid_t pid = Spawn(program, arguments, {{err[1], 2}});
     ::close(err[1]);
     char chunk[1024];
     ssize_t n;

@@ -1,5 +1,6 @@
 // A program started as a child process with its standard output piped
-// back, read line by line; stopped with a signal and waited for.
+// back, read line by line, and its standard input piped from us; stopped
+// with a signal and waited for.
 #pragma once
 
 #include <sys/types.h>
@@ -21,6 +22,8 @@ public:
     // The next line of its standard output (without the line end); false
     // when none came within timeoutMs or the output ended.
     bool ReadLine(std::string& line, int timeoutMs);
+    // Writes a line to its standard input; false once it no longer reads.
+    bool WriteLine(const std::string& line);
     // Resident memory in KiB.
     long RssKb() const;
     struct Exit {
@@ -37,6 +40,7 @@ private:
 
     pid_t m_pid = -1;
     int m_out = -1;
+    int m_in = -1;
     std::string m_buffer;
 };
 

@@ -9,8 +9,8 @@ struct ScalarInfo {
     const char* hostType;
 };
 constexpr ScalarInfo kScalars[] = {
-    {Scalar::Bool, "bool", "integer"},   {Scalar::Int16, "int16", "integer"},   {Scalar::UInt16, "uint16", "integer"},
-    {Scalar::Int32, "int32", "integer"}, {Scalar::UInt32, "uint32", "integer"}, {Scalar::Float, "float", "double"},
+    {Scalar::Bool, "bool", "integer"},   {Scalar::Int16, "int16", "integer"},  {Scalar::UInt16, "uint16", "integer"},
+    {Scalar::Int32, "int32", "integer"}, {Scalar::UInt32, "uint32", "double"}, {Scalar::Float, "float", "double"},
     {Scalar::String, "string", "text"},  {Scalar::WString, "wstring", "text"},
 };
 } // namespace

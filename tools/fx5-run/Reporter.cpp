@@ -30,8 +30,12 @@ std::string JsonValue(const ChannelState& state)
     if (std::holds_alternative<std::string>(state.value)) return JsonString(std::get<std::string>(state.value));
     if (const double* d = std::get_if<double>(&state.value)) {
         if (*d != *d || *d == 1.0 / 0.0 || *d == -1.0 / 0.0) return "null"; // JSON has no NaN or infinity
+        // The shortest text that reads back as the same double.
         char text[40];
-        std::snprintf(text, sizeof text, "%.9g", *d);
+        for (int digits = 15; digits <= 17; ++digits) {
+            std::snprintf(text, sizeof text, "%.*g", digits, *d);
+            if (std::strtod(text, nullptr) == *d) break;
+        }
         return text;
     }
     return std::to_string(std::get<int>(state.value));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "sim/PatternMemory.h"
 #include "tools/fx5-sim/MemoryFile.h"
 
 namespace fx5sim {
@@ -24,6 +25,12 @@ void Animator::Step(sim::DeviceMemory& memory, uint64_t tick)
     StoreString(memory, d, 10, text);
 }
 
+void Animator::PatternStep(sim::DeviceMemory& memory, uint64_t tick)
+{
+    const size_t d = *sim::AreaByName("D");
+    for (uint32_t n = 0; n < sim::kPatternWords; ++n) memory.SetWord(d, n, sim::PatternWord(n, tick));
+}
+
 void Animator::Start()
 {
     m_running = true;
@@ -34,7 +41,7 @@ void Animator::Start()
         while (m_running) {
             {
                 std::lock_guard<std::mutex> hold(m_lock);
-                Step(m_memory, tick++);
+                m_step(m_memory, tick++);
             }
             next += std::chrono::milliseconds(100);
             m_wake.wait_until(wait, next, [this] { return !m_running; });

@@ -15,7 +15,8 @@ namespace fx5sim {
 
 class Animator {
 public:
-    Animator(sim::DeviceMemory& memory, std::mutex& lock) : m_memory(memory), m_lock(lock) {}
+    using StepFunction = void (*)(sim::DeviceMemory& memory, uint64_t tick);
+    Animator(sim::DeviceMemory& memory, std::mutex& lock, StepFunction step = Step) : m_memory(memory), m_lock(lock), m_step(step) {}
     ~Animator() { Stop(); }
     Animator(const Animator&) = delete;
     Animator& operator=(const Animator&) = delete;
@@ -23,10 +24,13 @@ public:
     void Stop();
     // One step of the animation at tick n (100 ms each).
     static void Step(sim::DeviceMemory& memory, uint64_t tick);
+    // One step of the pattern memory (sim/PatternMemory.h).
+    static void PatternStep(sim::DeviceMemory& memory, uint64_t tick);
 
 private:
     sim::DeviceMemory& m_memory;
     std::mutex& m_lock;
+    StepFunction m_step;
     std::thread m_thread;
     std::mutex m_waitLock;
     std::condition_variable m_wake;

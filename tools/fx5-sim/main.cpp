@@ -10,6 +10,7 @@
 #include "tools/common/CommandLine.h"
 #include "sim/TcpServer.h"
 #include "tools/fx5-sim/Animator.h"
+#include "tools/fx5-sim/FaultSwitch.h"
 #include "tools/fx5-sim/MemoryFile.h"
 
 namespace {
@@ -53,13 +54,18 @@ static int Run(int argc, char** argv)
     std::string bind = "127.0.0.1";
     int port = 5000;
     std::string memoryFile, saveFile, endCodeText;
-    bool animate = false, verbose = false;
+    bool animate = false, pattern = false, faultsFromStdin = false, verbose = false;
     sim::ServerFaults faults;
     app.add_option("--bind", bind, "Address to listen on")->capture_default_str();
     app.add_option("--port", port, "TCP port; 0 picks a free one")->capture_default_str()->check(CLI::Range(0, 65535));
     app.add_option("--memory", memoryFile, "Seed the device memory from this JSON file")->check(CLI::ExistingFile);
     app.add_option("--save", saveFile, "Write the device memory to this JSON file on exit");
     app.add_flag("--animate", animate, "Move D0 (counter), D1 (ramp 0-100), D2 (float sine), M0 (toggle) and D10 (text) every 100 ms");
+    app.add_flag("--pattern", pattern,
+                 "Every 100 ms at step t, set D0-D1023 to (n * 40503 + t) mod 65536, so that a client can check each value it reads");
+    app.add_flag("--faults-from-stdin", faultsFromStdin,
+                 "Switch faults while running: each line of standard input names the faults from then on, as words: none, delay=MS, "
+                 "silent-every=N, end-code=HEX, wrong-routing, close-after=N, split");
     app.add_option("--delay", faults.delayMs, "Fault: wait MS milliseconds before every answer");
     app.add_option("--silent-every", faults.silentEvery, "Fault: leave every Nth request unanswered");
     app.add_option("--end-code", endCodeText, "Fault: answer every request with this end code (hex, e.g. C051)");
@@ -69,14 +75,13 @@ static int Run(int argc, char** argv)
     app.add_flag("--verbose", verbose, "Print one line per request: client, command, device, points, end code, microseconds");
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
-    if (!endCodeText.empty()) {
-        char* end = nullptr;
-        const unsigned long code = std::strtoul(endCodeText.c_str(), &end, 16);
-        if (*end != '\0' || code > 0xFFFF) {
-            std::fprintf(stderr, "--end-code: '%s' is not a 16-bit hexadecimal end code\n", endCodeText.c_str());
-            return fx5::kExitUsage;
-        }
-        faults.endCode = static_cast<int>(code);
+    if (!endCodeText.empty() && !fx5sim::ParseEndCode(endCodeText, faults.endCode)) {
+        std::fprintf(stderr, "--end-code: '%s' is not a 16-bit hexadecimal end code\n", endCodeText.c_str());
+        return fx5::kExitUsage;
+    }
+    if (animate && pattern) {
+        std::fprintf(stderr, "--animate and --pattern both write D0: choose one\n");
+        return fx5::kExitUsage;
     }
 
     // The serving threads inherit a mask without the stop signals: only the
@@ -103,11 +108,14 @@ static int Run(int argc, char** argv)
     }
     std::printf("listening on %s:%u\n", server.Address().c_str(), server.Port());
     std::fflush(stdout);
-    fx5sim::Animator animator(memory, server.MemoryLock());
-    if (animate) animator.Start();
+    fx5sim::Animator animator(memory, server.MemoryLock(), pattern ? fx5sim::Animator::PatternStep : fx5sim::Animator::Step);
+    if (animate || pattern) animator.Start();
+    fx5sim::StdinFaultSwitch faultSwitch(server);
+    if (faultsFromStdin) faultSwitch.Start();
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    faultSwitch.Stop();
     animator.Stop();
     server.Stop();
     if (!saveFile.empty() && !fx5sim::SaveMemoryFile(saveFile, memory, error)) {
