@@ -204,4 +204,4 @@ extern const int CONVERT_DATATYPE_OPTION[CONVERT_DATATYPE_COUNT];
 
 // Offset of a register type's option list in SELECT2_STR_PROPERTYNAME.
 int Select2OptionOffset(int registerType);
-inline bool IsRegisterType(long type) { return type >= 0 && type < REGISTER_TYPE_COUNT; }
+inline bool IsRegisterType(int64_t type) { return type >= 0 && type < REGISTER_TYPE_COUNT; }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Checks the formatting, builds with warnings as errors, runs the static
 # checks, runs every test in the release build and in the sanitizer build, the
+# whole suite cross-built for 32-bit ARM under qemu-user, the
 # multi-device runner and the simulator's many clients under
 # ThreadSanitizer, the fuzz targets for a bounded time, and checks that the
 # driver exports exactly its three entry points.
@@ -36,6 +37,8 @@ for target in DevIOCtrlFuzz InitDeviceFuzz ReplyFuzz LegacyFuzz TreeFuzz SimRequ
   fi
   rm -rf "$work" "$work.log"
 done
+# The panels' architecture: the whole suite cross-built and run under qemu-user.
+sh scripts/arm-test.sh
 exports=$(nm -D --defined-only build/release/lib/libVI5Z_UVEVAROV_AVE.so | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$exports" = "CreateDeviceCtrl DestroyDeviceCtrl GetInterfaceVersion " ] || { echo "unexpected exports: $exports"; exit 1; }
 echo "all tests passed"

@@ -51,7 +51,7 @@ bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, b
                 return false;
             }
             block.data = data + at;
-            at += 2ull * block.words;
+            at += 2 * static_cast<size_t>(block.words);
         }
         blocks.push_back(block);
     }

@@ -8,6 +8,7 @@
 
 #include "support/EngineFixture.h"
 #include "support/Hex.h"
+#include "support/IconvBlocker.h"
 #include "support/PauseRecorder.h"
 
 using namespace testing_support;
@@ -156,6 +157,26 @@ TEST_F(HostContract, UnicodeStringsInBothByteOrdersRoundTrip)
         Plan();
         ASSERT_EQ(Collect(), 0);
         EXPECT_EQ(store.Text(0), "Aé") << order;
+    }
+}
+
+// A panel whose system has no iconv modules for GB18030 and UTF-16LE (a C
+// library built without them): what the host sees.
+TEST_F(HostContract, WithoutIconvModulesTextsReadEmptyAndWritesSendZeros)
+{
+    for (unsigned encoding : {0u, 1u}) {
+        Build({MakeRow(REG_D, 300, CHLCODE_STRING, 4)}, DATATYPE_STRING);
+        layer->Dev().m_arDevParam[PARAM_ENCODING] = encoding;
+        memory.SetWord(d, 300, 0x4142);
+        memory.SetWord(d, 301, 0x4344);
+        const IconvBlocker noModules;
+        Plan();
+        ASSERT_EQ(Collect(), 0) << "the read itself succeeds";
+        EXPECT_STREQ(store.Text(0).c_str(), "") << "the text arrives empty (zero bytes), encoding " << encoding;
+        char text[] = "AB";
+        ASSERT_EQ(layer->WriteChannel(0, DATATYPE_STRING, text), 0);
+        EXPECT_EQ(memory.GetWord(d, 300), 0) << "the write sends zeros in place of the text, encoding " << encoding;
+        EXPECT_EQ(memory.GetWord(d, 301), 0);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -242,8 +243,11 @@ TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
     }
     const long rssAfterSecond = sim.RssKb();
 #ifndef __SANITIZE_ADDRESS__
-    // (AddressSanitizer keeps freed memory in quarantine: its RSS grows.)
-    EXPECT_LT(rssAfterSecond, rssAfterFirst + 2048) << "RSS " << rssAfterFirst << " KiB, then " << rssAfterSecond << " KiB";
+    // (AddressSanitizer keeps freed memory in quarantine, and an emulator's
+    // own translation cache counts in the RSS it reports: both grow.)
+    if (!std::getenv("ZOLT_EMULATED")) {
+        EXPECT_LT(rssAfterSecond, rssAfterFirst + 2048) << "RSS " << rssAfterFirst << " KiB, then " << rssAfterSecond << " KiB";
+    }
 #endif
     std::cout << "[          ] simulator RSS after 64 clients: " << rssAfterFirst << " KiB, after 64 more: " << rssAfterSecond << " KiB\n";
     EXPECT_EQ(good.ReadWords(code::D, 0, 1), std::vector<uint16_t>{42});

@@ -66,7 +66,9 @@ std::vector<Channel> Channels()
 {
     std::vector<Channel> channels;
     std::vector<uint32_t> words;
-    auto fits = [&words](uint32_t n) { return std::all_of(words.begin(), words.end(), [n](uint32_t m) { return n != m && FarApart(n, m); }); };
+    auto fits = [&words](uint32_t n) {
+        return std::all_of(words.begin(), words.end(), [n](uint32_t m) { return n != m && FarApart(n, m); });
+    };
     for (uint32_t n = 3; n + 1 < sim::kPatternWords && channels.size() < 28; n += 11) {
         const bool dword = channels.size() >= 24;
         if (!fits(n) || (dword && (!fits(n + 1) || !FarApart(n, n + 1)))) continue;
@@ -200,7 +202,8 @@ public:
             Value(r);
         } else if (r.contains("meaning")) {
             ++m_failures[r["status"].get<int>()];
-            if (!m_allowed.count(r["status"].get<int>())) Fault("status " + r["status"].dump() + " is none the faults can cause: " + r.dump());
+            if (!m_allowed.count(r["status"].get<int>()))
+                Fault("status " + r["status"].dump() + " is none the faults can cause: " + r.dump());
         } else if (r.contains("message")) {
             const std::string text = r["message"];
             if (text.find(" lost (") != std::string::npos) ++m_drops;
@@ -266,8 +269,8 @@ private:
         const bool fits = StepOf(c.number, static_cast<uint16_t>(value & 0xFFFF), step) &&
                           (!c.dword || (StepOf(c.number + 1, static_cast<uint16_t>((value >> 16) & 0xFFFF), high) && high == step));
         if (!fits)
-            return Fault(c.tag + " (D" + std::to_string(c.number) + ") = " + std::to_string(value) + " is no value of D" + std::to_string(c.number) +
-                         " read now (step now " + std::to_string(StepNow()) + ")");
+            return Fault(c.tag + " (D" + std::to_string(c.number) + ") = " + std::to_string(value) + " is no value of D" +
+                         std::to_string(c.number) + " read now (step now " + std::to_string(StepNow()) + ")");
         if (step < c.lastStep)
             return Fault(c.tag + " went back from step " + std::to_string(c.lastStep) + " to " + std::to_string(step) + ": an old answer");
         c.lastStep = step;
@@ -326,8 +329,8 @@ int main(int argc, char** argv)
         std::printf("fx5-sim did not start\n");
         return 1;
     }
-    fx5::ChildProcess runner(runPath, {"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", project, "--format", "jsonl",
-                                       "--interval", "10", "--driver", driverPath});
+    fx5::ChildProcess runner(runPath, {"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", project, "--format",
+                                       "jsonl", "--interval", "10", "--driver", driverPath});
     SideClient side(sim.Port());
     Checker checker(channels);
     std::mt19937 rng(seed);
@@ -343,7 +346,8 @@ int main(int argc, char** argv)
     while (Clock::now() < faultsEnd) {
         const std::string faults = PickFaults(rng);
         std::string ack;
-        if (!sim.WriteLine(faults) || !sim.ReadLine(ack, 2000) || ack != "faults: " + faults) checker.Fault("the simulator did not take '" + faults + "': " + ack);
+        if (!sim.WriteLine(faults) || !sim.ReadLine(ack, 2000) || ack != "faults: " + faults)
+            checker.Fault("the simulator did not take '" + faults + "': " + ack);
         ++phases;
         ++kinds[faults.substr(0, faults.find_first_of("= "))];
         const uint64_t answersBefore = side.answers();

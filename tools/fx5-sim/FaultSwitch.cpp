@@ -56,7 +56,8 @@ bool ParseFaultLine(const std::string& line, sim::ServerFaults& faults, std::str
         else
             ok = false;
         if (!ok) {
-            error = "faults: '" + word + "' is not one of none, delay=MS, silent-every=N, end-code=HEX, wrong-routing, close-after=N, split";
+            error =
+                "faults: '" + word + "' is not one of none, delay=MS, silent-every=N, end-code=HEX, wrong-routing, close-after=N, split";
             return false;
         }
     }
