@@ -65,7 +65,14 @@ struct HostedDevice {
         ready = device && device->UpdataCommunication(&channel) == 0 &&
                 device->InitDevice(blob.data(), static_cast<int>(blob.size())) == 0 && device->ChannelRefChange(flags.data(), 10) == 0;
     }
-    int Collect() { return device->CollectDevData(flags.data(), 10); }
+    // As fx5-run's session makes the call.
+    int Collect()
+    {
+        store.StampDeliveries(std::chrono::steady_clock::now());
+        const int status = device->CollectDevData(flags.data(), 10);
+        store.StampDeliveries(std::nullopt);
+        return status;
+    }
     static std::vector<fx5run::ChannelState> Channels()
     {
         std::vector<fx5run::ChannelState> channels(10);

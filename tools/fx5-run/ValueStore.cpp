@@ -177,7 +177,7 @@ int ValueStore::Deliver(int channel, const Value& value)
         ChannelState& state = m_channels[static_cast<size_t>(channel)];
         state.value = value;
         state.has = true;
-        state.updated = Clock::now();
+        state.updated = m_stamp ? *m_stamp : Clock::now();
         ++state.reads;
         if (m_onValue) copy = state;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -66,6 +67,11 @@ public:
     int GetValueIDByChannel(int channel, int& id) override;
 
     std::vector<ChannelState> Snapshot() const;
+    // Values delivered from now on carry this time (the start of the
+    // collection call that reads them), or, with none, their own moment:
+    // one clock reading a call instead of one a value. Set and delivered to
+    // by the device's own thread.
+    void StampDeliveries(std::optional<Clock::time_point> time) { m_stamp = time; }
     size_t Count() const { return m_channels.size(); }
 
 private:
@@ -79,6 +85,7 @@ private:
     std::vector<ChannelState> m_channels;
     Variables& m_variables;
     OnValue m_onValue;
+    std::optional<Clock::time_point> m_stamp;
 };
 
 } // namespace fx5run
