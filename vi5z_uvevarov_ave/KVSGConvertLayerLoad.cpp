@@ -86,9 +86,14 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     utils::MemoryBuffer treeSection;
     if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return LOAD_REFUSED;
 
-    auto index = std::make_shared<TagIndex>();
-    std::unique_ptr<TagTree> root = TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { IndexLeaf(*index, leaf); });
+    // The leaves are indexed once all are known: the index is sized once
+    // instead of rehashed as it grows.
+    std::vector<const TagTree*> leaves;
+    std::unique_ptr<TagTree> root = TreeSerialize::ReadTree(treeSection, [&leaves](const TagTree* leaf) { leaves.push_back(leaf); });
     if (!root) return LOAD_REFUSED;
+    auto index = std::make_shared<TagIndex>();
+    index->reserve(leaves.size());
+    for (const TagTree* leaf : leaves) IndexLeaf(*index, leaf);
     m_pTagIndex = index;
     m_pTagTree = std::move(root);
 
