@@ -48,14 +48,21 @@ bool DevBaseSerialize::_CheckSerializeData() const
            LoadLe32(m_buffer.data() + 4) == m_buffer.size();
 }
 
-bool DevDeserialize::readSection(unsigned id, utils::MemoryBuffer& out) const
+utils::memoryRef DevDeserialize::viewSection(unsigned id) const
 {
     auto it = m_sections.find(id);
-    if (it == m_sections.end()) return false;
+    if (it == m_sections.end()) return utils::memoryRef(nullptr, 0);
     const DEV_SECTION_HEADER& header = it->second;
     // A section that runs past the container yields no data.
-    if (static_cast<uint64_t>(header.offset) + header.size > m_buffer.size()) return false;
-    out.write(m_buffer.data() + header.offset, header.size);
+    if (static_cast<uint64_t>(header.offset) + header.size > m_buffer.size()) return utils::memoryRef(nullptr, 0);
+    return utils::memoryRef(m_buffer.data() + header.offset, header.size);
+}
+
+bool DevDeserialize::readSection(unsigned id, utils::MemoryBuffer& out) const
+{
+    const utils::memoryRef section = viewSection(id);
+    if (!section.data()) return false;
+    out.write(section.data(), section.size());
     return true;
 }
 

@@ -40,6 +40,9 @@ class DevDeserialize : public DevBaseSerialize {
 public:
     // Appends the section's payload to `out`; false when there is none.
     bool readSection(unsigned id, utils::MemoryBuffer& out) const;
+    // The same bytes in place, valid while this container lives; an empty
+    // window when the section is absent or runs past the container.
+    utils::memoryRef viewSection(unsigned id) const;
 };
 
 // Builds a container from numbered payloads, in the order given.

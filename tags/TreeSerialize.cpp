@@ -16,7 +16,7 @@ struct NodeRecord {
 
 // Reads the record at `offset`; false for an offset outside the section, a
 // record already read (the stream would not be a tree) or a header cut short.
-bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::vector<bool>& visited, NodeRecord& out)
+bool ReadRecord(utils::imemoryread& section, uint32_t offset, std::vector<bool>& visited, NodeRecord& out)
 {
     if (offset >= section.size() || visited[offset]) return false;
     visited[offset] = true;
@@ -38,7 +38,7 @@ bool ReadRecord(utils::MemoryBuffer& section, uint32_t offset, std::vector<bool>
     return true;
 }
 
-uint32_t ChildOffset(utils::MemoryBuffer& section, const NodeRecord& parent, uint32_t index)
+uint32_t ChildOffset(utils::imemoryread& section, const NodeRecord& parent, uint32_t index)
 {
     section.seek_read(parent.childTable + 4 * index);
     uint32_t offset = 0;
@@ -66,7 +66,7 @@ void WriteNode(const NodeSpec& spec, utils::MemoryBuffer& out)
 
 } // namespace
 
-std::unique_ptr<KVSG::TagTree> ReadTree(utils::MemoryBuffer& section, const LeafCallback& onLeaf)
+std::unique_ptr<KVSG::TagTree> ReadTree(utils::imemoryread& section, const LeafCallback& onLeaf)
 {
     // Depth first in pre-order, without recursion: a node is attached to its
     // parent before its children are read, and the stack holds only the

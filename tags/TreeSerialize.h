@@ -18,7 +18,7 @@ constexpr unsigned kNodeHeaderBytes = 20;
 using LeafCallback = std::function<void(const KVSG::TagTree*)>;
 
 // Reads the whole tree from offset 0; null when the stream is not a tree.
-std::unique_ptr<KVSG::TagTree> ReadTree(utils::MemoryBuffer& section, const LeafCallback& onLeaf);
+std::unique_ptr<KVSG::TagTree> ReadTree(utils::imemoryread& section, const LeafCallback& onLeaf);
 
 // A tree given in memory, for writing.
 struct NodeSpec {

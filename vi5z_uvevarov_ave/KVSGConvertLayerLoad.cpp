@@ -83,8 +83,9 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     utils::MemoryBuffer propertySection;
     if (container.readSection(SECTION_PROPERTIES, propertySection))
         DevicePropertySerilize(propertySection.bytes()).toDeviceProperty(m_pProperty);
-    utils::MemoryBuffer treeSection;
-    if (!container.readSection(SECTION_TAGTREE, treeSection) || treeSection.size() == 0) return LOAD_REFUSED;
+    // Read in place: the container outlives the tree's reading.
+    utils::memoryRef treeSection = container.viewSection(SECTION_TAGTREE);
+    if (treeSection.size() == 0) return LOAD_REFUSED;
 
     // The leaves are indexed once all are known: the index is sized once
     // instead of rehashed as it grows.
