@@ -27,11 +27,13 @@ std::string HexLittleEndian(unsigned value, int bytes)
     return out;
 }
 
-// The characters of `text` from `pos` on, at most `count`, as Mid picks them.
+// The characters of `text` from `pos` on, at most `count`, as Mid picks them
+// (a negative position counts from 0).
 std::string_view Field(const CString& text, int pos, int count)
 {
     const std::string& all = text.str();
-    if (pos < 0 || count <= 0 || static_cast<size_t>(pos) >= all.size()) return {};
+    if (pos < 0) pos = 0;
+    if (count <= 0 || static_cast<size_t>(pos) >= all.size()) return std::string_view(all).substr(all.size());
     const auto from = static_cast<size_t>(pos);
     const auto length = static_cast<size_t>(count);
     return std::string_view(all).substr(from, length);
@@ -87,10 +89,8 @@ int CheckAnswer(const CString& request, const CString& answer, int bytes)
 
 FieldView AnswerFieldView(const CString& answer, int word, int count)
 {
-    const int start = kDataPos + 4 * word < 0 ? 0 : kDataPos + 4 * word;
-    const int length = answer.GetLength();
-    if (count <= 0 || start >= length) return {answer.c_str() + length, 0};
-    return {answer.c_str() + start, count < length - start ? count : length - start};
+    const std::string_view field = Field(answer, kDataPos + 4 * word, count);
+    return {field.data(), static_cast<int>(field.size())};
 }
 
 CString AnswerField(const CString& answer, int word, int count)

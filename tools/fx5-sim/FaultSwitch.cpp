@@ -1,5 +1,7 @@
 #include "tools/fx5-sim/FaultSwitch.h"
 
+#include "tools/common/NumberText.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,11 +12,11 @@
 namespace fx5sim {
 
 namespace {
+// Milliseconds or request counts: 0 up to an hour's worth.
 bool ParseCount(const std::string& text, unsigned& out)
 {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value > 3600000UL) return false;
+    int value = 0;
+    if (!fx5::ParseWholeInt(text, value) || value < 0 || value > 3600000) return false;
     out = static_cast<unsigned>(value);
     return true;
 }

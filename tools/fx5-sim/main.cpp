@@ -125,14 +125,4 @@ static int Run(int argc, char** argv)
     return kExitOk;
 }
 
-// Whatever escapes (memory exhausted above all) ends the program with a
-// message and the failure status, not an abort.
-int main(int argc, char** argv)
-{
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", "fx5-sim", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return fx5::RunGuarded("fx5-sim", Run, argc, argv); }
