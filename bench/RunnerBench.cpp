@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/LoopbackServer.h"
+#include "bench/Median.h"
 #include "sim/TcpServer.h"
 #include "support/RecordingStore.h"
 #include "tools/common/DriverLibrary.h"
@@ -170,12 +171,6 @@ double MeanMicros(int count, Call call)
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) call();
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / count;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 // Both connections stay open, every thread runs on one CPU, and the two

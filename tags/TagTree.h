@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tags/LeafIndex.h"
 #include "tags/TagVariable.h"
 
 class ITree {
@@ -53,7 +54,8 @@ public:
     {
         child->m_parent = this;
         tree* raw = child.get();
-        m_byName.emplace(raw->m_label.getVarKey(), raw);
+        if (!m_byName) m_byName = std::make_unique<std::unordered_map<std::string, tree*>>();
+        m_byName->emplace(raw->m_label.getVarKey(), raw);
         m_children.push_back(std::move(child));
         return raw;
     }
@@ -66,13 +68,15 @@ public:
 private:
     const tree* Child(const std::string& name) const
     {
-        auto it = m_byName.find(name);
-        return it == m_byName.end() ? nullptr : it->second;
+        if (!m_byName) return nullptr;
+        auto it = m_byName->find(name);
+        return it == m_byName->end() ? nullptr : it->second;
     }
 
     tree* m_parent = nullptr;
     Label m_label;
-    std::unordered_map<std::string, tree*> m_byName;
+    // Made by the first child: leaves, most of a tree, carry no empty map.
+    std::unique_ptr<std::unordered_map<std::string, tree*>> m_byName;
     std::vector<std::unique_ptr<tree>> m_children;
 };
 
@@ -111,6 +115,6 @@ namespace KVSG {
 using TagTree = tree<KVSGVariable>;
 // Leaves by full path. The keys view the nodes' own path texts, so an index
 // lives no longer than its tree.
-using TagIndex = std::unordered_map<std::string_view, const TagTree*>;
-inline void IndexLeaf(TagIndex& index, const TagTree* leaf) { index.emplace(std::string_view(leaf->label().m_fullPath), leaf); }
+using TagIndex = LeafIndex<TagTree>;
+inline void IndexLeaf(TagIndex& index, const TagTree* leaf) { index.emplace(leaf->label().m_fullPath, leaf); }
 } // namespace KVSG

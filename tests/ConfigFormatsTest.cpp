@@ -227,6 +227,31 @@ TEST(TagTree, StreamRoundTripAndLookup)
     EXPECT_EQ(leaves, 1) << "a root without children is a leaf";
 }
 
+// The index's table grows while it fills; each path keeps its first leaf,
+// byte for byte, through every growth.
+TEST(LeafIndex, KeepsTheFirstLeafOfEachExactPathThroughGrowth)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5000; ++i) paths.push_back("P" + std::to_string(i % 7) + ".a[" + std::to_string(i) + "]");
+    std::vector<KVSG::TagTree> nodes(paths.size() + 1);
+    KVSG::TagIndex index;
+    EXPECT_EQ(index.find("P0.a[0]"), nullptr) << "empty";
+    index.Prefetch("P0.a[0]");
+    for (size_t i = 0; i < paths.size(); ++i) EXPECT_TRUE(index.emplace(paths[i], &nodes[i]));
+    EXPECT_FALSE(index.emplace(paths[17], &nodes.back())) << "a second leaf of a path is not entered";
+    EXPECT_EQ(index.size(), paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        index.Prefetch(paths[i]);
+        EXPECT_EQ(index.find(paths[i]), &nodes[i]) << paths[i];
+    }
+    for (const char* absent : {"", "P0.a[5000]", "p0.a[0]", "P0.a[0] ", "P0.a[0", "P0.a[00]"}) {
+        index.Prefetch(absent);
+        EXPECT_EQ(index.find(absent), nullptr) << absent;
+    }
+    const std::string withNul("P0.a[0]\0", 8);
+    EXPECT_EQ(index.find(withNul), nullptr);
+}
+
 TEST(TagTree, MalformedStreamsAreRefused)
 {
     auto read = [](std::vector<unsigned char> bytes) {

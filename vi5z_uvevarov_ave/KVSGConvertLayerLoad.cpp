@@ -34,9 +34,9 @@ int DataTypeOption(const KVSGVariable& tag)
 int KVSGConvertLayer::_MakeChannel(const std::string& path, CDevRow& row)
 {
     if (!m_pTagIndex) return MAKECHANNEL_NO_TAG;
-    auto found = m_pTagIndex->find(path);
-    if (found == m_pTagIndex->end()) return MAKECHANNEL_NO_TAG;
-    const KVSGVariable& tag = found->second->label();
+    const TagTree* found = m_pTagIndex->find(path);
+    if (!found) return MAKECHANNEL_NO_TAG;
+    const KVSGVariable& tag = found->label();
     if (!IsRegisterType(tag.m_registerType)) return MAKECHANNEL_NO_TAG;
     SChlInfo info;
     info.m_nFirst = 0;
@@ -87,14 +87,11 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     utils::memoryRef treeSection = container.viewSection(SECTION_TAGTREE);
     if (treeSection.size() == 0) return LOAD_REFUSED;
 
-    // The leaves are indexed once all are known: the index is sized once
-    // instead of rehashed as it grows.
-    std::vector<const TagTree*> leaves;
-    std::unique_ptr<TagTree> root = TreeSerialize::ReadTree(treeSection, [&leaves](const TagTree* leaf) { leaves.push_back(leaf); });
-    if (!root) return LOAD_REFUSED;
+    // Leaves are indexed as they are read, while their nodes are still in
+    // the cache.
     auto index = std::make_shared<TagIndex>();
-    index->reserve(leaves.size());
-    for (const TagTree* leaf : leaves) IndexLeaf(*index, leaf);
+    std::unique_ptr<TagTree> root = TreeSerialize::ReadTree(treeSection, [&index](const TagTree* leaf) { IndexLeaf(*index, leaf); });
+    if (!root) return LOAD_REFUSED;
     m_pTagIndex = index;
     m_pTagTree = std::move(root);
 
@@ -105,7 +102,11 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     // InitDevice has dropped the rows and bindings of any earlier load.
     const std::vector<std::string> paths = ReadChannelPaths(blob);
     CDevTable& table = *m_data.m_pDevData->m_pTable;
+    // Each lookup would wait for its tag's node on a large tree: the tags of
+    // later channels are fetched while this one's row is made.
+    constexpr size_t kLookAhead = 8;
     for (size_t host = 0; host < paths.size(); ++host) {
+        if (host + kLookAhead < paths.size()) m_pTagIndex->Prefetch(paths[host + kLookAhead]);
         CDevRow row;
         if (_MakeChannel(paths[host], row) != 0) continue;
         row.m_nHostOrder = static_cast<uint32_t>(host);
