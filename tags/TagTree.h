@@ -113,8 +113,11 @@ const tree<Label>* tree<Label>::find(const std::string& path) const
 
 namespace KVSG {
 using TagTree = tree<KVSGVariable>;
-// Leaves by full path. The keys view the nodes' own path texts, so an index
+struct FullPathOf {
+    std::string_view operator()(const TagTree* node) const { return node->label().m_fullPath; }
+};
+// Leaves by full path; the index views the nodes' own path texts, so it
 // lives no longer than its tree.
-using TagIndex = LeafIndex<TagTree>;
-inline void IndexLeaf(TagIndex& index, const TagTree* leaf) { index.emplace(leaf->label().m_fullPath, leaf); }
+using TagIndex = LeafIndex<TagTree, FullPathOf>;
+inline void IndexLeaf(TagIndex& index, const TagTree* leaf) { index.emplace(leaf); }
 } // namespace KVSG

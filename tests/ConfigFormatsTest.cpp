@@ -231,25 +231,27 @@ TEST(TagTree, StreamRoundTripAndLookup)
 // byte for byte, through every growth.
 TEST(LeafIndex, KeepsTheFirstLeafOfEachExactPathThroughGrowth)
 {
-    std::vector<std::string> paths;
-    for (int i = 0; i < 5000; ++i) paths.push_back("P" + std::to_string(i % 7) + ".a[" + std::to_string(i) + "]");
-    std::vector<KVSG::TagTree> nodes(paths.size() + 1);
+    std::vector<std::unique_ptr<KVSG::TagTree>> nodes;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string path = "P" + std::to_string(i % 7) + ".a[" + std::to_string(i) + "]";
+        nodes.push_back(std::make_unique<KVSG::TagTree>(MakeVariable(path, path, 4, REG_D, static_cast<uint32_t>(i))));
+    }
+    const auto again = std::make_unique<KVSG::TagTree>(MakeVariable("x", "P3.a[17]", 4, REG_D, 1));
     KVSG::TagIndex index;
     EXPECT_EQ(index.find("P0.a[0]"), nullptr) << "empty";
     index.Prefetch("P0.a[0]");
-    for (size_t i = 0; i < paths.size(); ++i) EXPECT_TRUE(index.emplace(paths[i], &nodes[i]));
-    EXPECT_FALSE(index.emplace(paths[17], &nodes.back())) << "a second leaf of a path is not entered";
-    EXPECT_EQ(index.size(), paths.size());
-    for (size_t i = 0; i < paths.size(); ++i) {
-        index.Prefetch(paths[i]);
-        EXPECT_EQ(index.find(paths[i]), &nodes[i]) << paths[i];
+    for (const auto& node : nodes) EXPECT_TRUE(index.emplace(node.get()));
+    EXPECT_FALSE(index.emplace(again.get())) << "a second leaf of a path is not entered";
+    EXPECT_EQ(index.size(), nodes.size());
+    for (const auto& node : nodes) {
+        index.Prefetch(node->label().m_fullPath);
+        EXPECT_EQ(index.find(node->label().m_fullPath), node.get()) << node->label().m_fullPath;
     }
     for (const char* absent : {"", "P0.a[5000]", "p0.a[0]", "P0.a[0] ", "P0.a[0", "P0.a[00]"}) {
         index.Prefetch(absent);
         EXPECT_EQ(index.find(absent), nullptr) << absent;
     }
-    const std::string withNul("P0.a[0]\0", 8);
-    EXPECT_EQ(index.find(withNul), nullptr);
+    EXPECT_EQ(index.find(std::string("P0.a[0]\0", 8)), nullptr);
 }
 
 TEST(TagTree, MalformedStreamsAreRefused)
