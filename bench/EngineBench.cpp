@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 
+#include "bench/CannedComm.h"
 #include "host/ZoltTools.h"
 #include "sim/ModelComm.h"
 #include "sim/SinkValueStore.h"
@@ -27,41 +28,6 @@ unsigned CodeFor(unsigned type)
     if (DEV_CHL_WORD_LEN_TYPE[type] == 0) return CHLCODE_BITDEVICE;
     return DEV_CHL_WORD_LEN_TYPE[type] == 2 ? CHLCODE_DUB : CHLCODE_WUB;
 }
-
-// The controller model answers the first request; every later request gets
-// that answer again, so that the figure is the driver's work alone.
-class CannedComm : public ICommunication {
-public:
-    explicit CannedComm(ICommunication& first) : m_first(first) {}
-    int SendData(unsigned char* data, int* length, int timeoutMs) override
-    {
-        if (m_answer.empty()) return m_first.SendData(data, length, timeoutMs);
-        m_at = 0;
-        return *length;
-    }
-    int ReceiveData(unsigned char* data, int* length, int timeoutMs) override
-    {
-        if (m_answer.empty()) {
-            const int got = m_first.ReceiveData(data, length, timeoutMs);
-            if (got > 0) m_answer.assign(data, data + got);
-            m_at = m_answer.size();
-            return got;
-        }
-        const size_t take = std::min(m_answer.size() - m_at, static_cast<size_t>(std::max(0, *length)));
-        std::copy_n(m_answer.begin() + static_cast<long>(m_at), take, data);
-        m_at += take;
-        *length = static_cast<int>(std::min<size_t>(m_answer.size() - m_at, 512));
-        return static_cast<int>(take);
-    }
-    int PrepareSend() override { return 0; }
-    int SelectDevice(char*) override { return 0; }
-    int GetLinkKind() override { return 1; }
-
-private:
-    ICommunication& m_first;
-    std::vector<unsigned char> m_answer;
-    size_t m_at = 0;
-};
 
 // Host channel h is row h; the rows come sorted.
 class BenchLayer : public ConvertLayer {
@@ -139,7 +105,7 @@ void BM_CollectFullRank(benchmark::State& state)
     sim::DeviceMemory memory;
     sim::SlmpHandler handler(memory);
     sim::ModelComm model(handler);
-    CannedComm comm(model);
+    benchmarks::CannedComm comm(model);
     sim::SinkValueStore store;
     std::vector<CDevRow> rows;
     for (unsigned a = 0; a < 115; ++a) rows.push_back(Row(REG_D, a, CHLCODE_WUB));
