@@ -15,16 +15,29 @@ namespace slmp {
 
 namespace {
 
-// `bytes` bytes of `value`, least significant first, as upper-case hex.
-std::string HexLittleEndian(unsigned value, int bytes)
+// Appends `bytes` bytes of `value`, least significant first, as upper-case
+// hex.
+void AppendHexLittleEndian(std::string& out, unsigned value, int bytes)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string out(2 * static_cast<size_t>(bytes), '0');
-    for (size_t i = 0; i < out.size(); i += 2, value >>= 8) {
-        out[i] = kDigits[(value >> 4) & 0xFu];
-        out[i + 1] = kDigits[value & 0xFu];
+    for (int i = 0; i < bytes; ++i, value >>= 8) {
+        out += kDigits[(value >> 4) & 0xFu];
+        out += kDigits[value & 0xFu];
     }
+}
+
+std::string HexLittleEndian(unsigned value, int bytes)
+{
+    std::string out;
+    AppendHexLittleEndian(out, value, bytes);
     return out;
+}
+
+// A device reference: the number in three bytes, then the device code.
+void AppendDeviceReference(std::string& out, unsigned address, const char* deviceCode)
+{
+    AppendHexLittleEndian(out, address & kMaxDeviceNumber, 3);
+    out += deviceCode;
 }
 
 // The characters of `text` from `pos` on, at most `count`, as Mid picks them
@@ -43,7 +56,9 @@ std::string_view Field(const CString& text, int pos, int count)
 
 CString DeviceReference(unsigned address, const char* deviceCode)
 {
-    return CString(HexLittleEndian(address & kMaxDeviceNumber, 3) + deviceCode);
+    std::string reference;
+    AppendDeviceReference(reference, address, deviceCode);
+    return CString(std::move(reference));
 }
 
 CString Count16(unsigned count) { return CString(HexLittleEndian(count & 0xFFFFu, 2)); }
@@ -58,11 +73,14 @@ CString ReadRequest(unsigned registerType, unsigned address, int words)
 {
     const char* code = registerType < REGISTER_TYPE_COUNT ? CHL_STR_READORDER[registerType] : "00";
     const bool dword = registerType < REGISTER_TYPE_COUNT && DEV_CHL_WORD_LEN_TYPE[registerType] == 2;
-    std::string request(dword ? kRandomReadDword : kBatchReadWords);
-    request.reserve(request.size() + 12);
-    request += DeviceReference(address, code).str();
+    const std::string_view command(dword ? kRandomReadDword : kBatchReadWords);
+    // Built in one buffer: the request is made for every block read.
+    std::string request;
+    request.reserve(command.size() + 16);
+    request.append(command);
+    AppendDeviceReference(request, address, code);
     // Low byte then high byte; for up to 255 words the same as "%.2X" and "00".
-    if (!dword) request += Count16(static_cast<unsigned>(words)).str();
+    if (!dword) AppendHexLittleEndian(request, static_cast<unsigned>(words) & 0xFFFFu, 2);
     return CString(std::move(request));
 }
 

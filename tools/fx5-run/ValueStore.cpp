@@ -169,20 +169,31 @@ int ValueStore::GetValueIDByChannel(int channel, int& id)
 
 int ValueStore::Deliver(int channel, const Value& value)
 {
+    if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
+    const Clock::time_point updated = m_stamp ? *m_stamp : Clock::now();
+    if (!m_onValue) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        Record(m_channels[static_cast<size_t>(channel)], value, updated);
+        return 0;
+    }
     // The listener is told outside the lock, from a copy taken under it.
     ChannelState copy;
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
         ChannelState& state = m_channels[static_cast<size_t>(channel)];
-        state.value = value;
-        state.has = true;
-        state.updated = m_stamp ? *m_stamp : Clock::now();
-        ++state.reads;
-        if (m_onValue) copy = state;
+        Record(state, value, updated);
+        copy = state;
     }
-    if (m_onValue) m_onValue(channel, copy);
+    m_onValue(channel, copy);
     return 0;
+}
+
+void ValueStore::Record(ChannelState& state, const Value& value, Clock::time_point updated)
+{
+    state.value = value;
+    state.has = true;
+    state.updated = updated;
+    ++state.reads;
 }
 
 std::vector<ChannelState> ValueStore::Snapshot() const

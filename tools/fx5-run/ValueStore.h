@@ -76,6 +76,7 @@ public:
 
 private:
     int Deliver(int channel, const Value& value);
+    static void Record(ChannelState& state, const Value& value, Clock::time_point updated);
     template <class T>
     int ReadVariable(const char* name, T& out);
 
