@@ -152,8 +152,11 @@ int CDevBas::_ReadBlock(ZOLT_DATA& data, CArray<int, int>& status, CArray<double
         words = (static_cast<int>(start % 16) + points + 15) / 16;
     }
     const int expected = slmp::ReadResponseBytes(words);
-    CString response;
-    const int exchanged = CDevServer::SvrExchange(data, slmp::ReadRequest(type, readAddress, words), expected, response);
+    // The device's own buffers: a steady cycle allocates nothing here.
+    CString& request = dev->m_exchange.readRequest;
+    CString& response = dev->m_exchange.readAnswer;
+    slmp::ReadRequestInto(request, type, readAddress, words);
+    const int exchanged = CDevServer::SvrExchange(data, request, expected, response);
     if (exchanged != expected) return exchanged;
 
     for (int b = found; b < dev->m_arBlock.GetSize() && dev->m_arBlock[b].m_nRank == rank; ++b) {

@@ -53,13 +53,16 @@ CString DeviceReference(unsigned address, const char* deviceCode);
 CString Count16(unsigned count);
 // Prefixes a body (monitoring timer onwards) with the header and its length.
 CString WithHeader(const CString& body);
-// The read request for `words` words (or one double word) at `address`.
+// The read request for `words` words (or one double word) at `address`;
+// the second form writes it over `out`, reusing its room.
 CString ReadRequest(unsigned registerType, unsigned address, int words);
+void ReadRequestInto(CString& out, unsigned registerType, unsigned address, int words);
 
 // Replies: the other half of each frame.
 //
 // Whether an answer's own length (bytes 7-8) says it has all its bytes.
 bool AnswerComplete(const CByteArray& bytes);
+bool AnswerComplete(const unsigned char* bytes, int count);
 // What an answer of `bytes` bytes (as hex text) to `request` (hex text)
 // says: ENGINE_NO_RESPONSE for none, ENGINE_ROUTING_MISMATCH when its
 // routing differs, ENGINE_END_CODE - code when its end code is not "0000"

@@ -1,6 +1,7 @@
 // One request and one response over the host's communication channel,
 // polled within the device's wait time.
 #include <cstring>
+#include <vector>
 
 #include "convert/StringToNumber.h"
 #include "host/ZoltTools.h"
@@ -19,92 +20,130 @@ constexpr unsigned kPollPauseMs = 10;
 
 unsigned WaitTime(const ZOLT_DATA& data) { return data.m_pDevData ? data.m_pDevData->WaitTime() : 200u; }
 
-int HexToBytes(const CString& text, CByteArray& bytes)
+// Each pair of hex digits as parsing it with "%x" gives it: a pair stops at
+// a non-digit.
+void HexPairsToBytes(const char* digits, size_t pairs, unsigned char* out)
 {
-    const int n = text.GetLength();
-    if (n == 0 || n % 2 != 0) return 0;
-    bytes.SetSize(n / 2);
-    const char* digits = text.c_str();
-    for (int i = 0; i < n / 2; ++i) {
+    for (size_t i = 0; i < pairs; ++i) {
         const int high = HexDigitValue(digits[2 * i]);
         const int low = HexDigitValue(digits[2 * i + 1]);
-        // Same result as parsing the pair with "%x": stop at a non-digit.
-        bytes[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
+        out[i] = static_cast<unsigned char>(high < 0 ? 0 : (low < 0 ? high : high * 16 + low));
     }
-    return 1;
 }
 
-} // namespace
+// False, with `bytes` empty, for an empty or odd text.
+bool HexToBytes(const CString& text, std::vector<unsigned char>& bytes)
+{
+    bytes.clear();
+    const int n = text.GetLength();
+    if (n == 0 || n % 2 != 0) return false;
+    bytes.resize(static_cast<size_t>(n / 2));
+    HexPairsToBytes(text.c_str(), bytes.size(), bytes.data());
+    return true;
+}
 
-int CDevServer::SvrHByte2HStr(CByteArray& bytes, CString& text)
+void BytesToHex(const unsigned char* bytes, size_t n, CString& text)
 {
     static const char kDigits[] = "0123456789ABCDEF";
-    const int n = bytes.GetSize();
-    char* out = text.GetBufferSetLength(2 * n);
-    for (int i = 0; i < n; ++i) {
+    char* out = text.GetBufferSetLength(static_cast<int>(2 * n));
+    for (size_t i = 0; i < n; ++i) {
         out[2 * i] = kDigits[bytes[i] >> 4];
         out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
     }
-    return 1;
 }
 
-int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes) { return HexToBytes(text, bytes); }
-
-int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
+// One receive pass: the channel is called until it has nothing more or says
+// the answer is complete, each piece handed to `take`. The received count,
+// 0 for nothing, RECEIVE_FAILED when the channel fails.
+template <class Take>
+int ReceivePass(ZOLT_DATA& data, Take take)
 {
-    if (!data.m_pComm) return RECEIVE_FAILED;
-    out.SetSize(0);
     int length = kChunk;
     int timeout = static_cast<int>(WaitTime(data));
+    int total = 0;
     unsigned char buffer[kChunk];
     for (;;) {
         std::memset(buffer, 0, sizeof buffer);
         if (length > kChunk) length = kChunk;
         const int got = data.m_pComm->ReceiveData(buffer, &length, timeout);
         if (got < 0) return RECEIVE_FAILED;
-        if (got == 0) return out.GetSize();
+        if (got == 0) return total;
         // A channel that claims more than it may deliver is cut to the buffer.
         const int usable = got > kChunk ? kChunk : got;
-        const int base = out.GetSize();
-        out.SetSize(base + usable);
-        std::memcpy(out.GetData() + base, buffer, static_cast<size_t>(usable));
-        if (length <= 0) return out.GetSize();
+        take(buffer, usable);
+        total += usable;
+        if (length <= 0) return total;
         timeout = kFollowUpTimeoutMs;
     }
 }
 
+} // namespace
+
+int CDevServer::SvrHByte2HStr(CByteArray& bytes, CString& text)
+{
+    BytesToHex(bytes.GetData(), static_cast<size_t>(bytes.GetSize()), text);
+    return 1;
+}
+
+int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
+{
+    const int n = text.GetLength();
+    if (n == 0 || n % 2 != 0) return 0;
+    bytes.SetSize(n / 2);
+    HexPairsToBytes(text.c_str(), static_cast<size_t>(n / 2), bytes.GetData());
+    return 1;
+}
+
+int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
+{
+    if (!data.m_pComm) return RECEIVE_FAILED;
+    out.SetSize(0);
+    return ReceivePass(data, [&out](const unsigned char* bytes, int n) {
+        const int base = out.GetSize();
+        out.SetSize(base + n);
+        std::memcpy(out.GetData() + base, bytes, static_cast<size_t>(n));
+    });
+}
+
 int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expected, CString& response)
 {
-    CByteArray bytes;
+    // The device's own buffers when it has a record: reused, none allocates
+    // once it has grown to the device's largest exchange.
+    ExchangeScratch local;
+    ExchangeScratch& scratch = data.m_pDevData ? data.m_pDevData->m_exchange : local;
+    std::vector<unsigned char>& bytes = scratch.requestBytes;
+    std::vector<unsigned char>& answer = scratch.answerBytes;
+    // An empty or odd request sends nothing, whatever an earlier one held.
     HexToBytes(request, bytes);
     const unsigned wait = WaitTime(data);
-    if (data.m_pComm && data.m_pComm->PrepareSend() == 0 && bytes.GetSize() > 0) {
-        int count = bytes.GetSize();
-        data.m_pComm->SendData(bytes.GetData(), &count, static_cast<int>(wait));
+    if (data.m_pComm && data.m_pComm->PrepareSend() == 0 && !bytes.empty()) {
+        int count = static_cast<int>(bytes.size());
+        data.m_pComm->SendData(bytes.data(), &count, static_cast<int>(wait));
     }
 
-    bytes.SetSize(0);
+    answer.clear();
     const uint64_t start = Zolt_GetTickCount();
-    CByteArray chunk;
     for (;;) {
-        const int got = SvrReadTcpip(data, chunk);
+        // Bytes past the expected length are received and dropped.
+        const int got = data.m_pComm ? ReceivePass(data,
+                                                   [&answer, expected](const unsigned char* piece, int n) {
+                                                       const int room = expected - static_cast<int>(answer.size());
+                                                       const int take = n < room ? n : (room > 0 ? room : 0);
+                                                       answer.insert(answer.end(), piece, piece + take);
+                                                   })
+                                     : RECEIVE_FAILED;
         if (got <= 0) {
             if (Zolt_GetTickCount() - start >= wait) break;
             Zolt_Sleep(kPollPauseMs);
             continue;
         }
-        const int room = expected - bytes.GetSize();
-        const int take = got < room ? got : (room > 0 ? room : 0);
-        const int base = bytes.GetSize();
-        bytes.SetSize(base + take);
-        if (take > 0) std::memcpy(bytes.GetData() + base, chunk.GetData(), static_cast<size_t>(take));
         // An answer whose own length is reached is complete: an error answer
         // is shorter than the data answer, and waiting would cost the whole
         // wait time.
-        if (bytes.GetSize() >= expected || slmp::AnswerComplete(bytes)) break;
+        if (static_cast<int>(answer.size()) >= expected || slmp::AnswerComplete(answer.data(), static_cast<int>(answer.size()))) break;
         Zolt_Sleep(kPollPauseMs);
     }
 
-    SvrHByte2HStr(bytes, response);
-    return slmp::CheckAnswer(request, response, bytes.GetSize());
+    BytesToHex(answer.data(), answer.size(), response);
+    return slmp::CheckAnswer(request, response, static_cast<int>(answer.size()));
 }

@@ -4,6 +4,7 @@
 // routing and end code, values cut out of the data).
 #include "protocol/Slmp.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -15,15 +16,23 @@ namespace slmp {
 
 namespace {
 
-// Appends `bytes` bytes of `value`, least significant first, as upper-case
-// hex.
-void AppendHexLittleEndian(std::string& out, unsigned value, int bytes)
+// Writes `bytes` bytes of `value`, least significant first, as upper-case
+// hex at `at`; returns the end.
+char* PutHexLittleEndian(char* at, unsigned value, int bytes)
 {
     static const char kDigits[] = "0123456789ABCDEF";
     for (int i = 0; i < bytes; ++i, value >>= 8) {
-        out += kDigits[(value >> 4) & 0xFu];
-        out += kDigits[value & 0xFu];
+        *at++ = kDigits[(value >> 4) & 0xFu];
+        *at++ = kDigits[value & 0xFu];
     }
+    return at;
+}
+
+void AppendHexLittleEndian(std::string& out, unsigned value, int bytes)
+{
+    const size_t at = out.size();
+    out.resize(at + 2 * static_cast<size_t>(bytes));
+    PutHexLittleEndian(&out[at], value, bytes);
 }
 
 std::string HexLittleEndian(unsigned value, int bytes)
@@ -69,27 +78,38 @@ CString WithHeader(const CString& body)
     return CString(kHeaderPrefix + HexLittleEndian(static_cast<unsigned>(body.GetLength() / 2), 2) + body.str());
 }
 
-CString ReadRequest(unsigned registerType, unsigned address, int words)
+void ReadRequestInto(CString& out, unsigned registerType, unsigned address, int words)
 {
     const char* code = registerType < REGISTER_TYPE_COUNT ? CHL_STR_READORDER[registerType] : "00";
     const bool dword = registerType < REGISTER_TYPE_COUNT && DEV_CHL_WORD_LEN_TYPE[registerType] == 2;
     const std::string_view command(dword ? kRandomReadDword : kBatchReadWords);
-    // Built in one buffer: the request is made for every block read.
-    std::string request;
-    request.reserve(command.size() + 16);
-    request.append(command);
-    AppendDeviceReference(request, address, code);
+    const std::string_view device(code);
+    // Written in place: the request is made for every block read, and the
+    // device's buffer already has the room.
+    const size_t length = command.size() + 6 + device.size() + (dword ? 0 : 4);
+    char* at = out.GetBufferSetLength(static_cast<int>(length));
+    at = std::copy(command.begin(), command.end(), at);
+    at = PutHexLittleEndian(at, address & kMaxDeviceNumber, 3);
+    at = std::copy(device.begin(), device.end(), at);
     // Low byte then high byte; for up to 255 words the same as "%.2X" and "00".
-    if (!dword) AppendHexLittleEndian(request, static_cast<unsigned>(words) & 0xFFFFu, 2);
-    return CString(std::move(request));
+    if (!dword) PutHexLittleEndian(at, static_cast<unsigned>(words) & 0xFFFFu, 2);
 }
 
-bool AnswerComplete(const CByteArray& bytes)
+CString ReadRequest(unsigned registerType, unsigned address, int words)
 {
-    if (bytes.GetSize() < kResponseLengthEnd) return false;
-    const int stated = bytes[kResponseLengthEnd - 2] | (bytes[kResponseLengthEnd - 1] << 8);
-    return bytes.GetSize() >= kResponseLengthEnd + stated;
+    CString request;
+    ReadRequestInto(request, registerType, address, words);
+    return request;
 }
+
+bool AnswerComplete(const unsigned char* bytes, int count)
+{
+    if (count < kResponseLengthEnd) return false;
+    const int stated = bytes[kResponseLengthEnd - 2] | (bytes[kResponseLengthEnd - 1] << 8);
+    return count >= kResponseLengthEnd + stated;
+}
+
+bool AnswerComplete(const CByteArray& bytes) { return AnswerComplete(bytes.GetData(), bytes.GetSize()); }
 
 int CheckAnswer(const CString& request, const CString& answer, int bytes)
 {

@@ -114,6 +114,25 @@ TEST_F(Frames, StringWritesByEncodingAndOrder)
     }
 }
 
+// The device reuses its exchange buffers: a request that is no hex text,
+// after one that was, sends nothing at all, never the earlier bytes again.
+TEST_F(Frames, ARequestThatIsNoHexTextSendsNothingAfterOneThatWas)
+{
+    Build({MakeRow(REG_D, 100, CHLCODE_WUB)});
+    Plan();
+    ASSERT_EQ(Collect(), 0);
+    ASSERT_EQ(comm.requests().size(), 1u);
+    for (const char* text : {"", "ABC", "500000FFFF03000C00100001040000640000A80A0"}) {
+        CString response = "stale";
+        EXPECT_EQ(CDevServer::SvrExchange(layer->State(), text, 13, response), ENGINE_NO_RESPONSE) << text;
+        EXPECT_EQ(comm.requests().size(), 1u) << text;
+        EXPECT_STREQ(response.c_str(), "") << text;
+    }
+    ASSERT_EQ(Collect(), 0);
+    ASSERT_EQ(comm.requests().size(), 2u);
+    EXPECT_EQ(Hex(comm.requests()[1]), Hex(comm.requests()[0]));
+}
+
 TEST(SlmpText, HexTextAndBytes)
 {
     CString odd = "ABC";

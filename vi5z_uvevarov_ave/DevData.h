@@ -9,6 +9,7 @@
 #include "host/ICommunication.h"
 #include "host/IDevRtdbCtrl.h"
 #include "host/afx.h"
+#include "protocol/ExchangeScratch.h"
 
 struct DynBlock {
     int32_t m_nFirstRow = 0;
@@ -59,6 +60,7 @@ struct DEV_DATA {
     double m_dSpare = -1.0;
     int32_t m_nCopyWord3 = 0;
     int32_t m_nCopyWord4 = 0;
+    ExchangeScratch m_exchange;
 
     unsigned WaitTime() const { return Param(PARAM_WAITTIME, 200); }
     unsigned Param(int index, unsigned fallback) const { return index < m_arDevParam.GetSize() ? m_arDevParam[index] : fallback; }
