@@ -28,11 +28,23 @@ int cstringToDouble(const CString& text, void* out, bool positive);
 // Every format writes 4 bytes except "%lf", which writes a double.
 int cstringToNumeric(CString text, const CString& format, void* out);
 
+namespace hex_detail {
+// One entry a byte value: its hex digit value, or -1. A table, because every
+// answer's bytes pass through here twice a cycle.
+struct DigitTable {
+    signed char value[256];
+    constexpr DigitTable() : value()
+    {
+        for (int c = 0; c < 256; ++c) {
+            value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                       : -1);
+        }
+    }
+};
+inline constexpr DigitTable kDigits{};
+} // namespace hex_detail
+
 // The value of one hex digit of either case, or -1 for any other character.
-inline int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+inline int HexDigitValue(char c) { return hex_detail::kDigits.value[static_cast<unsigned char>(c)]; }
