@@ -72,9 +72,9 @@ struct HostedDevice {
     // As fx5-run's session makes the call.
     int Collect()
     {
-        store.StampDeliveries(std::chrono::steady_clock::now());
+        store.CollectionStarted(std::chrono::steady_clock::now());
         const int status = device->CollectDevData(flags.data(), 10);
-        store.StampDeliveries(std::nullopt);
+        store.CollectionEnded();
         return status;
     }
     static std::vector<fx5run::ChannelState> Channels()

@@ -129,9 +129,9 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
         if (m_options.cycles && cycle >= m_options.cycles) break;
         if (m_options.durationS > 0 && std::chrono::duration<double>(Clock::now() - start).count() >= m_options.durationS) break;
         const auto before = Clock::now();
-        m_store->StampDeliveries(before);
+        m_store->CollectionStarted(before);
         const int status = m_device->CollectDevData(m_flags.data(), static_cast<int>(m_flags.size()));
-        m_store->StampDeliveries(std::nullopt);
+        m_store->CollectionEnded();
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
         {
             std::lock_guard<std::mutex> hold(m_statsLock);

@@ -167,13 +167,18 @@ int ValueStore::GetValueIDByChannel(int channel, int& id)
     return channel >= 0 && static_cast<size_t>(channel) < m_channels.size() ? 0 : -1;
 }
 
-int ValueStore::Deliver(int channel, const Value& value)
+template <class T>
+int ValueStore::Deliver(int channel, const T& value)
 {
     if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
-    const Clock::time_point updated = m_stamp ? *m_stamp : Clock::now();
+    if (m_collecting) {
+        m_held.emplace_back(channel, value);
+        return 0;
+    }
+    const Clock::time_point now = Clock::now();
     if (!m_onValue) {
         std::lock_guard<std::mutex> hold(m_lock);
-        Record(m_channels[static_cast<size_t>(channel)], value, updated);
+        Record(m_channels[static_cast<size_t>(channel)], value, now);
         return 0;
     }
     // The listener is told outside the lock, from a copy taken under it.
@@ -181,20 +186,51 @@ int ValueStore::Deliver(int channel, const Value& value)
     {
         std::lock_guard<std::mutex> hold(m_lock);
         ChannelState& state = m_channels[static_cast<size_t>(channel)];
-        Record(state, value, updated);
+        Record(state, value, now);
         copy = state;
     }
     m_onValue(channel, copy);
     return 0;
 }
 
-void ValueStore::Record(ChannelState& state, const Value& value, Clock::time_point updated)
+void ValueStore::CollectionStarted(Clock::time_point time)
+{
+    m_collecting = time;
+    m_held.clear();
+}
+
+void ValueStore::CollectionEnded()
+{
+    if (!m_collecting) return;
+    const Clock::time_point started = *m_collecting;
+    m_collecting.reset();
+    if (m_held.empty()) return;
+    std::vector<std::pair<int, ChannelState>> told;
+    if (m_onValue) told.reserve(m_held.size());
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        for (const auto& [channel, value] : m_held) {
+            ChannelState& state = m_channels[static_cast<size_t>(channel)];
+            Record(state, value, started);
+            if (m_onValue) told.emplace_back(channel, state);
+        }
+    }
+    m_held.clear();
+    for (const auto& [channel, state] : told) m_onValue(channel, state);
+}
+
+template <class T>
+void ValueStore::Record(ChannelState& state, const T& value, Clock::time_point updated)
 {
     state.value = value;
     state.has = true;
     state.updated = updated;
     ++state.reads;
 }
+
+template int ValueStore::Deliver<int>(int, const int&);
+template int ValueStore::Deliver<double>(int, const double&);
+template int ValueStore::Deliver<std::string>(int, const std::string&);
 
 std::vector<ChannelState> ValueStore::Snapshot() const
 {

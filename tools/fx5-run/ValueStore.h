@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -67,16 +68,22 @@ public:
     int GetValueIDByChannel(int channel, int& id) override;
 
     std::vector<ChannelState> Snapshot() const;
-    // Values delivered from now on carry this time (the start of the
-    // collection call that reads them), or, with none, their own moment:
-    // one clock reading a call instead of one a value. Set and delivered to
-    // by the device's own thread.
-    void StampDeliveries(std::optional<Clock::time_point> time) { m_stamp = time; }
+    // A collection call's deliveries carry its start time (one clock reading
+    // a call, not one a value) and are held back until it ends; then they
+    // are recorded under one lock and the listener is told of each, in
+    // delivery order. Outside a call a value is recorded at once, with its
+    // own moment. Both on the device's own thread, which alone delivers.
+    void CollectionStarted(Clock::time_point time);
+    void CollectionEnded();
     size_t Count() const { return m_channels.size(); }
 
 private:
-    int Deliver(int channel, const Value& value);
-    static void Record(ChannelState& state, const Value& value, Clock::time_point updated);
+    // For int, double and std::string: the value goes into the channel's
+    // state as it is, without a temporary of its own.
+    template <class T>
+    int Deliver(int channel, const T& value);
+    template <class T>
+    static void Record(ChannelState& state, const T& value, Clock::time_point updated);
     template <class T>
     int ReadVariable(const char* name, T& out);
 
@@ -86,7 +93,9 @@ private:
     std::vector<ChannelState> m_channels;
     Variables& m_variables;
     OnValue m_onValue;
-    std::optional<Clock::time_point> m_stamp;
+    // The device thread's own: the call in progress and what it delivered.
+    std::optional<Clock::time_point> m_collecting;
+    std::vector<std::pair<int, Value>> m_held;
 };
 
 } // namespace fx5run
