@@ -2,6 +2,7 @@
 // table per command, planned and exchanged like configured channels, with
 // results delivered to host variables.
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "config/ChannelGeneration.h"
@@ -313,10 +314,12 @@ double ParseValue(const CString& text, unsigned code, int index)
 }
 
 // A device record for one command: the device's settings, no channels.
+// Built whole before it is handed out: memory running out half-way leaves
+// nothing behind.
 DEV_DATA* TemporaryRecord(const DEV_DATA* source)
 {
-    DEV_DATA* dev = new DEV_DATA();
-    dev->m_pTable = new CDevTable();
+    auto table = std::make_unique<CDevTable>();
+    auto dev = std::make_unique<DEV_DATA>();
     if (source) {
         dev->m_arDevParam = source->m_arDevParam;
         dev->m_arTypeLimit = source->m_arTypeLimit;
@@ -327,7 +330,8 @@ DEV_DATA* TemporaryRecord(const DEV_DATA* source)
         dev->m_arDevParam[PARAM_DECODEORDER] = 1;
         CDevBas::mfDefaultTypeLimits(*dev);
     }
-    return dev;
+    dev->m_pTable = table.release();
+    return dev.release();
 }
 
 // Plans, exchanges and delivers one parsed command over its temporary
@@ -441,8 +445,12 @@ int CDevBas::mfDevIOWriteAndRead(ZOLT_DATA& data, CString& arguments, int index)
     ZOLT_DATA temp = data;
     temp.m_pArchive = nullptr;
     temp.m_pDevData = TemporaryRecord(data.m_pDevData);
+    // Released however the command ends, memory running out included.
+    struct Release {
+        ZOLT_DATA& temp;
+        ~Release() { mfDeleteMydata(temp, nullptr); }
+    } release{temp};
     const int result = parsed ? Execute(temp, command, index) : ENGINE_PARSE_FAILED;
-    mfDeleteMydata(temp, nullptr);
 
     double statusValue = result == ENGINE_DIRECT_DONE ? 0.0 : -static_cast<double>(result);
     if (!command.statusParameter.IsEmpty()) CDevServer::SvrSetParaValue(data, command.statusParameter, statusValue);
