@@ -121,6 +121,8 @@ int KVSGConvertLayer::_Deserialize(const unsigned char* data, unsigned int size)
     m_vecHostToRow.assign(paths.size(), NO_ROW);
     m_vecRowToHost.assign(rows, NO_HOST);
     for (size_t k = 0; k < rows; ++k) {
+        // The rows were last touched in another order: fetch ahead.
+        if (k + kLookAhead < rows) __builtin_prefetch(&table.Row(static_cast<unsigned>(k + kLookAhead))->m_nHostOrder);
         const uint32_t host = table.Row(static_cast<unsigned>(k))->m_nHostOrder;
         m_vecRowToHost[k] = host;
         if (host < m_vecHostToRow.size()) m_vecHostToRow[host] = static_cast<uint32_t>(k);
