@@ -167,29 +167,17 @@ int ValueStore::GetValueIDByChannel(int channel, int& id)
     return channel >= 0 && static_cast<size_t>(channel) < m_channels.size() ? 0 : -1;
 }
 
-template <class T>
-int ValueStore::Deliver(int channel, const T& value)
+int ValueStore::Deliver(int channel, Value value)
 {
     if (channel < 0 || static_cast<size_t>(channel) >= m_channels.size()) return -1;
     if (m_collecting) {
-        m_held.emplace_back(channel, value);
+        m_held.emplace_back(channel, std::move(value));
         return 0;
     }
-    const Clock::time_point now = Clock::now();
-    if (!m_onValue) {
-        std::lock_guard<std::mutex> hold(m_lock);
-        Record(m_channels[static_cast<size_t>(channel)], value, now);
-        return 0;
-    }
-    // The listener is told outside the lock, from a copy taken under it.
-    ChannelState copy;
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        ChannelState& state = m_channels[static_cast<size_t>(channel)];
-        Record(state, value, now);
-        copy = state;
-    }
-    m_onValue(channel, copy);
+    // Outside a collection call: a call of this one value, at this moment.
+    CollectionStarted(Clock::now());
+    m_held.emplace_back(channel, std::move(value));
+    CollectionEnded();
     return 0;
 }
 
@@ -205,32 +193,23 @@ void ValueStore::CollectionEnded()
     const Clock::time_point started = *m_collecting;
     m_collecting.reset();
     if (m_held.empty()) return;
+    // The listener is told outside the lock, from copies taken under it.
     std::vector<std::pair<int, ChannelState>> told;
     if (m_onValue) told.reserve(m_held.size());
     {
         std::lock_guard<std::mutex> hold(m_lock);
-        for (const auto& [channel, value] : m_held) {
+        for (auto& [channel, value] : m_held) {
             ChannelState& state = m_channels[static_cast<size_t>(channel)];
-            Record(state, value, started);
+            state.value = std::move(value);
+            state.has = true;
+            state.updated = started;
+            ++state.reads;
             if (m_onValue) told.emplace_back(channel, state);
         }
     }
     m_held.clear();
     for (const auto& [channel, state] : told) m_onValue(channel, state);
 }
-
-template <class T>
-void ValueStore::Record(ChannelState& state, const T& value, Clock::time_point updated)
-{
-    state.value = value;
-    state.has = true;
-    state.updated = updated;
-    ++state.reads;
-}
-
-template int ValueStore::Deliver<int>(int, const int&);
-template int ValueStore::Deliver<double>(int, const double&);
-template int ValueStore::Deliver<std::string>(int, const std::string&);
 
 std::vector<ChannelState> ValueStore::Snapshot() const
 {

@@ -78,12 +78,7 @@ public:
     size_t Count() const { return m_channels.size(); }
 
 private:
-    // For int, double and std::string: the value goes into the channel's
-    // state as it is, without a temporary of its own.
-    template <class T>
-    int Deliver(int channel, const T& value);
-    template <class T>
-    static void Record(ChannelState& state, const T& value, Clock::time_point updated);
+    int Deliver(int channel, Value value);
     template <class T>
     int ReadVariable(const char* name, T& out);
 
