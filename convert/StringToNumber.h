@@ -46,5 +46,8 @@ struct DigitTable {
 inline constexpr DigitTable kDigits{};
 } // namespace hex_detail
 
+// The upper-case hex digit of each value 0 … 15, as the frames write them.
+inline constexpr char kHexDigitChars[] = "0123456789ABCDEF";
+
 // The value of one hex digit of either case, or -1 for any other character.
 inline int HexDigitValue(char c) { return hex_detail::kDigits.value[static_cast<unsigned char>(c)]; }

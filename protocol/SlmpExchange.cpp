@@ -44,11 +44,10 @@ bool HexToBytes(const CString& text, std::vector<unsigned char>& bytes)
 
 void BytesToHex(const unsigned char* bytes, size_t n, CString& text)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
     char* out = text.GetBufferSetLength(static_cast<int>(2 * n));
     for (size_t i = 0; i < n; ++i) {
-        out[2 * i] = kDigits[bytes[i] >> 4];
-        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+        out[2 * i] = kHexDigitChars[bytes[i] >> 4];
+        out[2 * i + 1] = kHexDigitChars[bytes[i] & 0x0F];
     }
 }
 

@@ -20,10 +20,9 @@ namespace {
 // hex at `at`; returns the end.
 char* PutHexLittleEndian(char* at, unsigned value, int bytes)
 {
-    static const char kDigits[] = "0123456789ABCDEF";
     for (int i = 0; i < bytes; ++i, value >>= 8) {
-        *at++ = kDigits[(value >> 4) & 0xFu];
-        *at++ = kDigits[value & 0xFu];
+        *at++ = kHexDigitChars[(value >> 4) & 0xFu];
+        *at++ = kHexDigitChars[value & 0xFu];
     }
     return at;
 }
