@@ -211,9 +211,19 @@ void PairedBlocks(benchmark::State& state, Measured measured, Raw rawRoundTrip, 
     constexpr int kBlock = 200;
     std::vector<double> mine, direct, ratios;
     bool failed = false;
+    bool rawFirst = false;
     for (auto _ : state) {
-        mine.push_back(MeanMicros(kBlock, [&] { failed |= !measured(); }));
-        direct.push_back(MeanMicros(kBlock, [&] { failed |= !rawRoundTrip(); }));
+        const auto measure = [&] { mine.push_back(MeanMicros(kBlock, [&] { failed |= !measured(); })); };
+        const auto raw = [&] { direct.push_back(MeanMicros(kBlock, [&] { failed |= !rawRoundTrip(); })); };
+        // Which loop goes first alternates, so that neither gains from its place.
+        if (rawFirst) {
+            raw();
+            measure();
+        } else {
+            measure();
+            raw();
+        }
+        rawFirst = !rawFirst;
         ratios.push_back(mine.back() / direct.back());
     }
     if (failed) state.SkipWithError("an exchange failed");
