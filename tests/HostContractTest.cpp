@@ -5,11 +5,15 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include "support/EngineFixture.h"
 #include "support/Hex.h"
 #include "support/IconvBlocker.h"
 #include "support/PauseRecorder.h"
+#include "vi5z_uvevarov_ave/DevData.h"
+#include "vi5z_uvevarov_ave/DevServer.h"
+#include "vi5z_uvevarov_ave/ResultCodes.h"
 
 using namespace testing_support;
 
@@ -22,6 +26,9 @@ public:
     struct Chunk {
         std::vector<uint8_t> bytes;
         int lengthAfter;
+        // What the call returns when not the byte count: a failure, or a
+        // channel claiming more than it delivered.
+        std::optional<int> returns{};
     };
     struct Call {
         int length, timeout;
@@ -39,7 +46,7 @@ public:
         script.pop_front();
         std::copy(chunk.bytes.begin(), chunk.bytes.end(), data);
         *length = chunk.lengthAfter;
-        return static_cast<int>(chunk.bytes.size());
+        return chunk.returns.value_or(static_cast<int>(chunk.bytes.size()));
     }
     int PrepareSend() override { return 0; }
     int SelectDevice(char*) override { return 0; }
@@ -69,6 +76,52 @@ TEST_F(HostContract, ReceiveCallsPassTheLengthTheChannelLeftAndWait20msAfterTheF
     EXPECT_EQ(row.WriteChannel(0, DATATYPE_INT, &value), 0);
     const std::vector<ScriptedComm::Call> expected = {{512, 200}, {512, 20}, {3, 20}};
     EXPECT_EQ(scripted.calls, expected);
+}
+
+// One receive pass on its own: pieces are joined until the channel has
+// nothing more, says the answer is complete, or fails; a failure is a
+// failure whatever came before it.
+TEST(ReceivePass, JoinsPiecesUntilTheChannelHasNoMoreSaysDoneOrFails)
+{
+    using Chunk = ScriptedComm::Chunk;
+    using Call = ScriptedComm::Call;
+    struct Case {
+        const char* name;
+        std::deque<Chunk> script;
+        int result;
+        std::vector<uint8_t> received;
+        std::vector<Call> calls;
+    };
+    const std::vector<Case> cases = {
+        {"nothing waiting", {}, 0, {}, {{512, 200}}},
+        {"one piece, complete", {{{1, 2, 3}, 0}}, 3, {1, 2, 3}, {{512, 200}}},
+        {"two pieces, the length the channel left passed on", {{{1, 2, 3}, 5}, {{4, 5}, 0}}, 5, {1, 2, 3, 4, 5}, {{512, 200}, {5, 20}}},
+        {"a piece, then nothing more", {{{1, 2, 3}, 9}}, 3, {1, 2, 3}, {{512, 200}, {9, 20}}},
+        {"a length above 512 cut to 512", {{{1}, 4000}, {{2}, 0}}, 2, {1, 2}, {{512, 200}, {512, 20}}},
+        {"a failure after a piece", {{{1, 2, 3}, 5}, {{}, 0, -1}}, RECEIVE_FAILED, {1, 2, 3}, {{512, 200}, {5, 20}}},
+        {"a channel claiming more than the buffer holds", {{{7}, 0, 600}}, 512, std::vector<uint8_t>(512, 0), {{512, 200}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedComm scripted;
+        scripted.script = c.script;
+        ZOLT_DATA data;
+        data.m_pComm = &scripted;
+        CByteArray out;
+        out.Add(0xEE); // emptied first
+        EXPECT_EQ(CDevServer::SvrReadTcpip(data, out), c.result);
+        std::vector<uint8_t> received(out.GetData(), out.GetData() + out.GetSize());
+        std::vector<uint8_t> expected = c.received;
+        if (c.result == 512) expected[0] = 7; // the rest of the buffer was cleared
+        EXPECT_EQ(received, expected);
+        EXPECT_EQ(scripted.calls, c.calls);
+    }
+    // Without a channel nothing is touched.
+    ZOLT_DATA none;
+    CByteArray kept;
+    kept.Add(0xEE);
+    EXPECT_EQ(CDevServer::SvrReadTcpip(none, kept), RECEIVE_FAILED);
+    EXPECT_EQ(kept.GetSize(), 1);
 }
 
 TEST_F(HostContract, QuickWritesAndCommandsArePausedFor5ms)
