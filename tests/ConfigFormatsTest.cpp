@@ -2,6 +2,9 @@
 // tree stream and path lookup; channel generation.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include "support/BlobBuilder.h"
 #include "support/Hex.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
@@ -99,6 +102,70 @@ TEST(PropertySection, LayoutAndRoundTrip)
         DevicePropertySerilize(part).toDeviceProperty(target);
     }
     EXPECT_TRUE(DevicePropertySerilize(PropertySection(300, 1, 1, 0)).toDeviceProperty(target));
+}
+
+// A record may store its value as a number, a double or a text whatever the
+// property is: each is read by its own rule and the property's own check
+// still decides; a value too short for its kind, or of no known kind, is
+// ignored.
+TEST(PropertySection, EveryStoredKindOnANumberProperty)
+{
+    const auto section = [](uint32_t kind, std::vector<unsigned char> value) {
+        DevicePropertySerilize writer;
+        auto set = std::make_shared<DevicePropertyConfigWraper>();
+        set->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(std::make_shared<Device::GeneralPropertyConfig<unsigned int>>(
+                               "ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 0u, 0u, 1000u)));
+        writer.fromDeviceProperty(set);
+        // The one record starts at 20: its length, kind, version, value offset
+        // (23), the name, then the value; the table of its offset ends it.
+        std::vector<unsigned char> bytes(writer.bytes().begin(), writer.bytes().begin() + 43);
+        bytes.insert(bytes.end(), value.begin(), value.end());
+        utils::StoreLe32(bytes.data() + 20, static_cast<uint32_t>(23 + value.size()));
+        utils::StoreLe32(bytes.data() + 24, kind);
+        const uint32_t table = static_cast<uint32_t>(bytes.size());
+        const unsigned char offset[4] = {20, 0, 0, 0};
+        bytes.insert(bytes.end(), offset, offset + 4);
+        utils::StoreLe32(bytes.data() + 8, static_cast<uint32_t>(bytes.size()));
+        utils::StoreLe32(bytes.data() + 16, table);
+        return bytes;
+    };
+    const auto number = [](double d) {
+        std::vector<unsigned char> bytes(8);
+        std::memcpy(bytes.data(), &d, 8);
+        return bytes;
+    };
+    const auto text = [](const std::string& t) { return std::vector<unsigned char>(t.begin(), t.end()); };
+    struct Case {
+        const char* name;
+        uint32_t kind;
+        std::vector<unsigned char> value;
+        int expected; // the property starts at 5
+    };
+    const Case cases[] = {
+        {"number", 0, {44, 1, 0, 0}, 300},
+        {"second number kind", 1, {7, 0, 0, 0}, 7},
+        {"option index", 4, {9, 0, 0, 0}, 9},
+        {"number too short", 0, {44, 1}, 5},
+        {"double rounded", 2, number(150.6), 151},
+        {"negative double as 0", 2, number(-5.0), 0},
+        {"NaN as 0", 2, number(std::nan("")), 0},
+        {"double past the range refused", 2, number(1e12), 5},
+        {"double too short", 2, {0, 0, 0, 0}, 5},
+        {"decimal text", 3, text(std::string("300\0", 4)), 300},
+        {"text without its nul", 3, text("42"), 42},
+        {"text past 32 bits refused", 3, text("4294967296"), 5},
+        {"text that is no number refused", 3, text("abc"), 5},
+        {"unknown kind", 9, {1, 0, 0, 0}, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto target = std::make_shared<DevicePropertyConfigWraper>();
+        auto config =
+            std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 5u, 0u, 1000u);
+        target->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(config));
+        EXPECT_TRUE(DevicePropertySerilize(section(c.kind, c.value)).toDeviceProperty(target));
+        EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), c.expected);
+    }
 }
 
 TEST(Container, SectionsAndChecks)
