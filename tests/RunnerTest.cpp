@@ -97,19 +97,42 @@ TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
 }
 
-TEST(FxRun, AWriteOfTextThatIsNoNumberSendsNothing)
+// What a script asked for and did not get ends the run with status 1: a
+// write refused before anything is connected (so nothing reaches the
+// controller), a write or control string the run ended before, a control
+// string that failed.
+TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
 {
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed()});
     ASSERT_TRUE(sim.Running());
-    Runner run({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--cycles", "4", "--interval", "0",
-                "--write", "b=12ab"});
-    bool refused = false;
-    for (Json r = run.Next(); !r.is_null(); r = run.Next())
-        refused |= r.contains("message") && r["message"] == "write b=12ab: not an integer, nothing written";
-    EXPECT_EQ(run.Wait(10).status, 0);
-    EXPECT_TRUE(refused);
+    const std::vector<std::string> at = {"--host",    "127.0.0.1", "--port",     std::to_string(sim.Port()),
+                                         "--project", Project(),   "--interval", "0"};
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* shown; // on standard error or in a message record
+    };
+    const Case cases[] = {
+        {{"--cycles", "4", "--write", "b=12ab"}, 1, "write b=12ab: not an integer, nothing written"},
+        {{"--cycles", "4", "--write", "c=1"}, 1, "write c=1: c is not a channel of the project"},
+        {{"--cycles", "1", "--write", "b=5"}, 1, "write b=5: not done, the run ended before the first full refresh"},
+        {{"--cycles", "1", "--ioctl", "READ(D,1,WUB=v)"},
+         1,
+         "ioctl READ(D,1,WUB=v): not done, the run ended before the first full refresh"},
+        {{"--cycles", "4", "--ioctl", "READ(D,1"}, 1, "ioctl READ(D,1: status -5"},
+        {{"--cycles", "4", "--var", "v=0", "--ioctl", "READ(D,100,WUB=v)"}, 0, "ioctl READ(D,100,WUB=v): status 0 (good); v=222"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = at;
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"--format", "jsonl", "--driver", ZOLT_DRIVER_PATH});
+        std::string errors;
+        const int status = fx5::RunToEnd(FX5_RUN_PATH, args, errors, true);
+        EXPECT_EQ(status, c.status) << c.shown << "\n" << errors;
+        EXPECT_NE(errors.find(c.shown), std::string::npos) << errors;
+    }
     SlmpClient client(sim.Port());
-    EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{222});
+    EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{222}) << "nothing was written";
 }
 
 struct FaultCase {
@@ -217,6 +240,10 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--project", Project(), "--write", "nonsense"}, 2, "TAG=VALUE"},
         {{"--project", Project(), "--device", "x"}, 2, "NAME=HOST:PORT:PROJECT"},
         {{"--project", Project(), "--device", "p=127.0.0.1:80x:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--project", Project(), "--device", "p=:5000:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--project", Project(), "--device", "=127.0.0.1:5000:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--project", Project(), "--cycles", "0"}, 2, "--cycles: must be above 0, not 0"},
+        {{"--project", Project(), "--duration", "-1"}, 2, "--duration: must be above 0, not -1"},
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
         {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
     };

@@ -143,11 +143,11 @@ ChildProcess::Exit ChildProcess::Wait(double timeoutS)
     return Reap(timeoutS, Now());
 }
 
-int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors)
+int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors, bool withOutput)
 {
     int err[2];
     if (::pipe2(err, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = Spawn(program, arguments, {{err[1], 2}});
+    const pid_t pid = withOutput ? Spawn(program, arguments, {{err[1], 2}, {err[1], 1}}) : Spawn(program, arguments, {{err[1], 2}});
     ::close(err[1]);
     char chunk[1024];
     ssize_t n;

@@ -45,7 +45,8 @@ private:
 };
 
 // Runs `program` with `arguments` to its end; its exit status (-1 when a
-// signal ended it) and what it wrote to standard error.
-int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors);
+// signal ended it) and what it wrote to standard error, and also to its
+// standard output, interleaved, when `withOutput`.
+int RunToEnd(const std::string& program, const std::vector<std::string>& arguments, std::string& errors, bool withOutput = false);
 
 } // namespace fx5

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <exception>
 
 #include <CLI/CLI.hpp>
@@ -10,6 +12,19 @@
 namespace fx5 {
 
 constexpr int kExitUsage = 2;
+
+// A count or a time that must be above 0, with a message a person reads
+// at once (CLI11's own prints the whole range of a double).
+inline CLI::Validator AboveZero()
+{
+    return CLI::Validator(
+        [](std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            return !text.empty() && end && *end == '\0' && value > 0 ? std::string() : "must be above 0, not " + text;
+        },
+        "> 0");
+}
 
 // True when the program goes on; otherwise `exitStatus` is what it returns.
 inline bool ParseCommandLine(CLI::App& app, int argc, char** argv, int& exitStatus)

@@ -105,6 +105,14 @@ bool DeviceSession::Open(std::string& error)
             m_readBack.erase(pending);
         }
     });
+    // A write that cannot be done is a mistake in the command line: found
+    // before anything is connected, not after the first refresh.
+    for (const auto& [tag, text] : m_options.writes) {
+        PreparedWrite write;
+        std::string why;
+        if (!PrepareWrite(tag, text, write, why)) return error = "write " + tag + "=" + text + ": " + why, false;
+        m_writes.push_back(write);
+    }
     m_channel = std::make_unique<fx5::TcpChannel>(m_options.host, m_options.port);
     m_channel->OnEvent([this](const std::string& text) { Tell(text); });
     m_device = m_library.Create(m_options.name, m_store.get());
@@ -165,46 +173,63 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
                 std::this_thread::sleep_for(std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
         }
     }
+    if (!refreshed) NotDone();
     std::lock_guard<std::mutex> hold(m_statsLock);
     m_stats.elapsedS = std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 void DeviceSession::AfterFirstRefresh()
 {
-    for (const auto& [tag, value] : m_options.writes) Write(tag, value);
-    for (const std::string& text : m_options.ioctls) Control(text);
+    uint64_t failed = 0;
+    for (const PreparedWrite& write : m_writes) failed += Write(write) != 0;
+    for (const std::string& text : m_options.ioctls) failed += Control(text) != 0;
+    std::lock_guard<std::mutex> hold(m_statsLock);
+    m_stats.requestsFailed += failed;
 }
 
-void DeviceSession::Write(const std::string& tag, const std::string& text)
+void DeviceSession::NotDone()
+{
+    const std::string why = ": not done, the run ended before the first full refresh";
+    for (const PreparedWrite& write : m_writes) Tell("write " + write.tag + "=" + write.text + why, -1);
+    for (const std::string& text : m_options.ioctls) Tell("ioctl " + text + why, -1);
+    std::lock_guard<std::mutex> hold(m_statsLock);
+    m_stats.requestsFailed += m_writes.size() + m_options.ioctls.size();
+}
+
+bool DeviceSession::PrepareWrite(const std::string& tag, const std::string& text, PreparedWrite& write, std::string& why) const
 {
     const auto states = m_store->Snapshot();
     const auto it = std::find_if(states.begin(), states.end(), [&](const ChannelState& s) { return s.tag == tag; });
-    if (it == states.end()) {
-        Tell("write " + tag + "=" + text + ": " + tag + " is not a channel of the project", -1);
-        return;
-    }
-    const int channel = static_cast<int>(it - states.begin());
-    int i = 0;
-    double d = 0.0;
-    std::string s = text;
+    if (it == states.end()) return why = tag + " is not a channel of the project", false;
+    write.tag = tag;
+    write.text = text;
+    write.channel = static_cast<int>(it - states.begin());
+    write.type = it->type;
     // A value that is not wholly a number of the channel's type is refused:
     // the controller must never receive a value nobody typed.
-    if ((it->type == DATATYPE_INT && !fx5::ParseWholeInt(text, i)) || (it->type == DATATYPE_DOUBLE && !fx5::ParseWholeDouble(text, d))) {
-        Tell("write " + tag + "=" + text + ": not " + (it->type == DATATYPE_INT ? "an integer" : "a number") + ", nothing written", -1);
-        return;
-    }
-    void* value = it->type == DATATYPE_INT      ? static_cast<void*>(&i)
-                  : it->type == DATATYPE_DOUBLE ? static_cast<void*>(&d)
-                                                : static_cast<void*>(&s[0]);
-    {
-        std::lock_guard<std::mutex> hold(m_pendingLock);
-        m_readBack[channel] = Clock::now();
-    }
-    const int status = m_device->WriteChannel(channel, it->type, value);
-    Tell("write " + tag + "=" + text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")", status);
+    if (it->type == DATATYPE_INT && !fx5::ParseWholeInt(text, write.integer)) return why = "not an integer, nothing written", false;
+    if (it->type == DATATYPE_DOUBLE && !fx5::ParseWholeDouble(text, write.number)) return why = "not a number, nothing written", false;
+    return true;
 }
 
-void DeviceSession::Control(const std::string& text)
+int DeviceSession::Write(const PreparedWrite& write)
+{
+    int integer = write.integer;
+    double number = write.number;
+    std::string text = write.text;
+    void* value = write.type == DATATYPE_INT      ? static_cast<void*>(&integer)
+                  : write.type == DATATYPE_DOUBLE ? static_cast<void*>(&number)
+                                                  : static_cast<void*>(&text[0]);
+    {
+        std::lock_guard<std::mutex> hold(m_pendingLock);
+        m_readBack[write.channel] = Clock::now();
+    }
+    const int status = m_device->WriteChannel(write.channel, write.type, value);
+    Tell("write " + write.tag + "=" + write.text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")", status);
+    return status;
+}
+
+int DeviceSession::Control(const std::string& text)
 {
     const auto before = m_variables.Snapshot();
     const int status = m_device->DevIOCtrl(text.c_str());
@@ -216,6 +241,7 @@ void DeviceSession::Control(const std::string& text)
     Tell("ioctl " + text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")" +
              (changed.empty() ? "; no host variable changed" : ";" + changed),
          status);
+    return status;
 }
 
 SessionStats DeviceSession::Stats() const

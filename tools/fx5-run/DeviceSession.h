@@ -43,6 +43,7 @@ using EventSink = std::function<void(const Event&)>;
 
 struct SessionStats {
     uint64_t cycles = 0;              // collection calls
+    uint64_t requestsFailed = 0;      // writes and control strings that failed or were not done
     uint64_t values = 0;              // values delivered
     std::map<int, uint64_t> failures; // by status
     CycleTimes cycleTimes;
@@ -55,7 +56,8 @@ class DeviceSession {
 public:
     DeviceSession(SessionOptions options, const fx5::DriverLibrary& library, Variables& variables, EventSink sink);
     ~DeviceSession();
-    // Loads the project, makes the device, connects and plans; false with a message.
+    // Loads the project, checks the writes against its channels, makes the
+    // device and plans; false with a message.
     bool Open(std::string& error);
     void Run(const std::atomic<bool>& stop);
 
@@ -66,9 +68,22 @@ public:
     static std::string Meaning(int status);
 
 private:
+    // A write checked against the project before the run: its channel and
+    // the value in the channel's own type.
+    struct PreparedWrite {
+        std::string tag, text;
+        int channel = -1;
+        DATATYPE type = DATATYPE_INT;
+        int integer = 0;
+        double number = 0.0;
+    };
+    bool PrepareWrite(const std::string& tag, const std::string& text, PreparedWrite& write, std::string& why) const;
     void AfterFirstRefresh();
-    void Write(const std::string& tag, const std::string& text);
-    void Control(const std::string& text);
+    // Each gives the driver's status.
+    int Write(const PreparedWrite& write);
+    int Control(const std::string& text);
+    // The writes and control strings a run ended before.
+    void NotDone();
     void Tell(const std::string& text, int status = 0);
     Event NewEvent(Event::Kind kind) const;
 
@@ -81,6 +96,7 @@ private:
     std::unique_ptr<fx5::TcpChannel> m_channel;
     fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
     std::vector<int> m_flags;
+    std::vector<PreparedWrite> m_writes;
     mutable std::mutex m_statsLock;
     SessionStats m_stats;
     // Writes waiting for their read-back: channel and when written.

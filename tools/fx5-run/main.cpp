@@ -67,7 +67,9 @@ static int Run(int argc, char** argv)
 {
     CLI::App app{"fx5-run: loads the FX5U tag driver as an operator panel does and runs a project against a controller.\n"
                  "Without --host it starts 'fx5-sim --animate' on a free loopback port and stops it at the end.\n"
-                 "Exit status: 0 ran, 1 could not start (project, driver, connection), 2 bad usage."};
+                 "Exit status: 0 ran, and every write and control string asked for was done with status 0;\n"
+                 "1 could not start (project, driver, simulator), or a write or control string failed or was not done;\n"
+                 "2 bad usage."};
     app.set_version_flag("--version", FX5_VERSION);
     fx5run::SessionOptions single;
     std::string driver = fx5::DefaultDriverPath(), sim = fx5::DefaultSimPath(), format;
@@ -82,8 +84,8 @@ static int Run(int argc, char** argv)
     app.add_option("--driver", driver, "The driver library")->capture_default_str();
     app.add_option("--sim", sim, "fx5-sim to start when no --host is given")->capture_default_str();
     app.add_option("--interval", single.intervalMs, "Milliseconds between collection calls (0: as fast as it goes)")->capture_default_str();
-    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device");
-    app.add_option("--duration", single.durationS, "Stop after S seconds");
+    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device")->check(fx5::AboveZero());
+    app.add_option("--duration", single.durationS, "Stop after S seconds")->check(fx5::AboveZero());
     app.add_option("--write", writes, "TAG=VALUE, repeatable: written after the first full refresh, then read back");
     app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
     app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
@@ -114,7 +116,7 @@ static int Run(int argc, char** argv)
         int devicePort = 0;
         if (!SplitAt(d, '=', o.name, rest) || !SplitAt(std::string(rest), ':', o.host, rest) ||
             !SplitAt(std::string(rest), ':', portText, o.project) || !fx5::ParseWholeInt(portText, devicePort) || devicePort <= 0 ||
-            devicePort > 65535) {
+            devicePort > 65535 || o.name.empty() || o.host.empty() || o.project.empty()) {
             std::fprintf(stderr, "--device: '%s' is not NAME=HOST:PORT:PROJECT\n", d.c_str());
             return fx5::kExitUsage;
         }
@@ -180,9 +182,11 @@ static int Run(int argc, char** argv)
     for (std::thread& t : threads) t.join();
     if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
     reporter.Summary(sessions);
+    uint64_t requestsFailed = 0;
+    for (const auto& session : sessions) requestsFailed += session->Stats().requestsFailed;
     sessions.clear();
     if (simulator) simulator->Stop();
-    return kExitOk;
+    return requestsFailed == 0 ? kExitOk : kExitFailure;
 }
 
 int main(int argc, char** argv) { return fx5::RunGuarded("fx5-run", Run, argc, argv); }
