@@ -364,8 +364,11 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
     }
     Project project;
     Diagnostics diagnostics;
-    EXPECT_FALSE(ParseProject("{\"tags\": [", project, diagnostics)) << "a malformed file";
-    EXPECT_NE(diagnostics.at(0).message.find("not a JSON document"), std::string::npos);
+    for (const char* malformed : {"{\"tags\": [", "{\"device\": {\"waitTimeMs\": 1e999}}"}) {
+        diagnostics.clear();
+        EXPECT_FALSE(ParseProject(malformed, project, diagnostics)) << malformed;
+        EXPECT_NE(diagnostics.at(0).message.find("not a JSON document"), std::string::npos) << malformed;
+    }
     Import imported;
     diagnostics.clear();
     EXPECT_FALSE(ImportLabels("labels.csv", "name,type,device\nok,Bit,M0\nbad,Bit,Q7\n", "auto", true, imported, diagnostics));

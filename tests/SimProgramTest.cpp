@@ -164,6 +164,8 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
 {
     const std::string bad = testing_support::TempPath("fx5sim-bad.json");
     std::ofstream(bad) << R"({"D100": 1, "Q7": 2})";
+    const std::string huge = testing_support::TempPath("fx5sim-huge.json");
+    std::ofstream(huge) << R"({"D100": 1e999})";
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -174,6 +176,7 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
         {{"--end-code", "XYZ"}, 2, "--end-code"},
         {{"--no-such-option"}, 2, "no-such-option"},
         {{"--port", "0", "--memory", bad}, 1, "/Q7: not a device address"},
+        {{"--port", "0", "--memory", huge}, 1, "fx5sim-huge.json: not JSON: "},
     };
     for (const Case& c : cases) {
         std::string errors;

@@ -140,9 +140,11 @@ bool ParseProject(const std::string& text, Project& project, Diagnostics& diagno
 {
     project = Project();
     Json root;
+    // Syntax errors, and numbers too large for any number type (1e999),
+    // which the JSON reader reports as a range error of its own.
     try {
         root = Json::parse(text);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
         diagnostics.push_back({"", std::string("not a JSON document: ") + e.what()});
         return false;
     }

@@ -77,7 +77,7 @@ bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::str
     json document;
     try {
         document = json::parse(in);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) { // syntax, or a number too large (1e999)
         return error = path + ": not JSON: " + e.what(), false;
     }
     if (!document.is_object()) return error = path + ": expected an object of device: value members", false;
