@@ -61,7 +61,6 @@ void ReadRequestInto(CString& out, unsigned registerType, unsigned address, int 
 // Replies: the other half of each frame.
 //
 // Whether an answer's own length (bytes 7-8) says it has all its bytes.
-bool AnswerComplete(const CByteArray& bytes);
 bool AnswerComplete(const unsigned char* bytes, int count);
 // What an answer of `bytes` bytes (as hex text) to `request` (hex text)
 // says: ENGINE_NO_RESPONSE for none, ENGINE_ROUTING_MISMATCH when its

@@ -27,25 +27,22 @@ char* PutHexLittleEndian(char* at, unsigned value, int bytes)
     return at;
 }
 
-void AppendHexLittleEndian(std::string& out, unsigned value, int bytes)
-{
-    const size_t at = out.size();
-    out.resize(at + 2 * static_cast<size_t>(bytes));
-    PutHexLittleEndian(&out[at], value, bytes);
-}
-
 std::string HexLittleEndian(unsigned value, int bytes)
 {
-    std::string out;
-    AppendHexLittleEndian(out, value, bytes);
+    std::string out(2 * static_cast<size_t>(bytes), '\0');
+    PutHexLittleEndian(&out[0], value, bytes);
     return out;
 }
 
 // A device reference: the number in three bytes, then the device code.
-void AppendDeviceReference(std::string& out, unsigned address, const char* deviceCode)
+constexpr size_t kDeviceNumberChars = 6;
+size_t DeviceReferenceChars(std::string_view deviceCode) { return kDeviceNumberChars + deviceCode.size(); }
+
+// Writes the reference at `at`; returns the end.
+char* PutDeviceReference(char* at, unsigned address, std::string_view deviceCode)
 {
-    AppendHexLittleEndian(out, address & kMaxDeviceNumber, 3);
-    out += deviceCode;
+    at = PutHexLittleEndian(at, address & kMaxDeviceNumber, 3);
+    return std::copy(deviceCode.begin(), deviceCode.end(), at);
 }
 
 // The characters of `text` from `pos` on, at most `count`, as Mid picks them
@@ -64,8 +61,9 @@ std::string_view Field(const CString& text, int pos, int count)
 
 CString DeviceReference(unsigned address, const char* deviceCode)
 {
-    std::string reference;
-    AppendDeviceReference(reference, address, deviceCode);
+    const std::string_view code(deviceCode);
+    std::string reference(DeviceReferenceChars(code), '\0');
+    PutDeviceReference(&reference[0], address, code);
     return CString(std::move(reference));
 }
 
@@ -85,11 +83,10 @@ void ReadRequestInto(CString& out, unsigned registerType, unsigned address, int 
     const std::string_view device(code);
     // Written in place: the request is made for every block read, and the
     // device's buffer already has the room.
-    const size_t length = command.size() + 6 + device.size() + (dword ? 0 : 4);
+    const size_t length = command.size() + DeviceReferenceChars(device) + (dword ? 0 : 4);
     char* at = out.GetBufferSetLength(static_cast<int>(length));
     at = std::copy(command.begin(), command.end(), at);
-    at = PutHexLittleEndian(at, address & kMaxDeviceNumber, 3);
-    at = std::copy(device.begin(), device.end(), at);
+    at = PutDeviceReference(at, address, device);
     // Low byte then high byte; for up to 255 words the same as "%.2X" and "00".
     if (!dword) PutHexLittleEndian(at, static_cast<unsigned>(words) & 0xFFFFu, 2);
 }
@@ -107,8 +104,6 @@ bool AnswerComplete(const unsigned char* bytes, int count)
     const int stated = bytes[kResponseLengthEnd - 2] | (bytes[kResponseLengthEnd - 1] << 8);
     return count >= kResponseLengthEnd + stated;
 }
-
-bool AnswerComplete(const CByteArray& bytes) { return AnswerComplete(bytes.GetData(), bytes.GetSize()); }
 
 int CheckAnswer(const CString& request, const CString& answer, int bytes)
 {
