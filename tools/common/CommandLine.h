@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <exception>
 
 #include <CLI/CLI.hpp>
+
+#include "tools/common/NumberText.h"
 
 namespace fx5 {
 
@@ -19,9 +20,8 @@ inline CLI::Validator AboveZero()
 {
     return CLI::Validator(
         [](std::string& text) {
-            char* end = nullptr;
-            const double value = std::strtod(text.c_str(), &end);
-            return !text.empty() && end && *end == '\0' && value > 0 ? std::string() : "must be above 0, not " + text;
+            double value = 0.0;
+            return ParseWholeDouble(text, value) && value > 0 ? std::string() : "must be above 0, not " + text;
         },
         "> 0");
 }

@@ -110,7 +110,7 @@ bool DeviceSession::Open(std::string& error)
     for (const auto& [tag, text] : m_options.writes) {
         PreparedWrite write;
         std::string why;
-        if (!PrepareWrite(tag, text, write, why)) return error = "write " + tag + "=" + text + ": " + why, false;
+        if (!PrepareWrite(tag, text, write, why)) return error = write.Named() + ": " + why, false;
         m_writes.push_back(write);
     }
     m_channel = std::make_unique<fx5::TcpChannel>(m_options.host, m_options.port);
@@ -190,7 +190,7 @@ void DeviceSession::AfterFirstRefresh()
 void DeviceSession::NotDone()
 {
     const std::string why = ": not done, the run ended before the first full refresh";
-    for (const PreparedWrite& write : m_writes) Tell("write " + write.tag + "=" + write.text + why, -1);
+    for (const PreparedWrite& write : m_writes) Tell(write.Named() + why, -1);
     for (const std::string& text : m_options.ioctls) Tell("ioctl " + text + why, -1);
     std::lock_guard<std::mutex> hold(m_statsLock);
     m_stats.requestsFailed += m_writes.size() + m_options.ioctls.size();
@@ -198,11 +198,11 @@ void DeviceSession::NotDone()
 
 bool DeviceSession::PrepareWrite(const std::string& tag, const std::string& text, PreparedWrite& write, std::string& why) const
 {
+    write.tag = tag;
+    write.text = text;
     const auto states = m_store->Snapshot();
     const auto it = std::find_if(states.begin(), states.end(), [&](const ChannelState& s) { return s.tag == tag; });
     if (it == states.end()) return why = tag + " is not a channel of the project", false;
-    write.tag = tag;
-    write.text = text;
     write.channel = static_cast<int>(it - states.begin());
     write.type = it->type;
     // A value that is not wholly a number of the channel's type is refused:
@@ -225,7 +225,7 @@ int DeviceSession::Write(const PreparedWrite& write)
         m_readBack[write.channel] = Clock::now();
     }
     const int status = m_device->WriteChannel(write.channel, write.type, value);
-    Tell("write " + write.tag + "=" + write.text + ": status " + std::to_string(status) + " (" + Meaning(status) + ")", status);
+    Tell(write.Named() + ": status " + std::to_string(status) + " (" + Meaning(status) + ")", status);
     return status;
 }
 

@@ -76,6 +76,8 @@ private:
         DATATYPE type = DATATYPE_INT;
         int integer = 0;
         double number = 0.0;
+        // How messages name it: "write TAG=VALUE".
+        std::string Named() const { return "write " + tag + "=" + text; }
     };
     bool PrepareWrite(const std::string& tag, const std::string& text, PreparedWrite& write, std::string& why) const;
     void AfterFirstRefresh();
