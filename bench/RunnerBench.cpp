@@ -193,6 +193,9 @@ private:
     cpu_set_t m_before;
 };
 
+// Calls a block of the loopback benchmarks makes in a row.
+constexpr int kBlock = 200;
+
 template <class Call>
 double MeanMicros(int count, Call call)
 {
@@ -208,7 +211,6 @@ double MeanMicros(int count, Call call)
 template <class Measured, class Raw>
 void PairedBlocks(benchmark::State& state, Measured measured, Raw rawRoundTrip, const char* name)
 {
-    constexpr int kBlock = 200;
     std::vector<double> mine, direct, ratios;
     bool failed = false;
     bool rawFirst = false;
@@ -293,7 +295,6 @@ void BM_CollectCallAfterARoundTrip(benchmark::State& state)
         return;
     }
     const PinnedToOneCpu pinned;
-    constexpr int kBlock = 200;
     std::vector<double> blocks;
     bool failed = false;
     for (auto _ : state) {

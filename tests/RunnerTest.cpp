@@ -33,9 +33,17 @@ std::string Seed()
     return path;
 }
 
+// The arguments every run in these tests carries: JSON lines, and the
+// driver and simulator just built.
+std::vector<std::string> RunnerArguments(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.end(), {"--format", "jsonl", "--driver", ZOLT_DRIVER_PATH, "--sim", FX5_SIM_PATH});
+    return arguments;
+}
+
 class Runner : public fx5::ChildProcess {
 public:
-    explicit Runner(std::vector<std::string> arguments) : ChildProcess(FX5_RUN_PATH, Arguments(std::move(arguments))) {}
+    explicit Runner(std::vector<std::string> arguments) : ChildProcess(FX5_RUN_PATH, RunnerArguments(std::move(arguments))) {}
     // The next JSON record, or null when none came within timeoutMs.
     Json Next(int timeoutMs = 3000)
     {
@@ -60,13 +68,6 @@ public:
             if (match(record)) return record;
         }
         return nullptr;
-    }
-
-private:
-    static std::vector<std::string> Arguments(std::vector<std::string> arguments)
-    {
-        arguments.insert(arguments.end(), {"--format", "jsonl", "--driver", ZOLT_DRIVER_PATH, "--sim", FX5_SIM_PATH});
-        return arguments;
     }
 };
 
@@ -125,9 +126,8 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
     for (const Case& c : cases) {
         std::vector<std::string> args = at;
         args.insert(args.end(), c.args.begin(), c.args.end());
-        args.insert(args.end(), {"--format", "jsonl", "--driver", ZOLT_DRIVER_PATH});
         std::string errors;
-        const int status = fx5::RunToEnd(FX5_RUN_PATH, args, errors, true);
+        const int status = fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(args), errors, true);
         EXPECT_EQ(status, c.status) << c.shown << "\n" << errors;
         EXPECT_NE(errors.find(c.shown), std::string::npos) << errors;
     }
