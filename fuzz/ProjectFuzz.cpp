@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tools/fx5-config/Compiler.h"
-#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/BlobToProject.h"
 #include "tools/fx5-config/LabelImport.h"
 #include "tools/fx5-config/ProjectJson.h"
 

@@ -16,7 +16,7 @@
 #include "support/RecordingStore.h"
 #include "tools/common/DriverLibrary.h"
 #include "tools/fx5-config/Compiler.h"
-#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/BlobToProject.h"
 #include "tools/fx5-config/LabelImport.h"
 #include "tools/fx5-config/ProjectJson.h"
 

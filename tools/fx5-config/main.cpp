@@ -7,7 +7,7 @@
 
 #include "tools/common/CommandLine.h"
 #include "tools/fx5-config/Compiler.h"
-#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/BlobToProject.h"
 #include "tools/fx5-config/LabelImport.h"
 #include "tools/fx5-config/ProjectJson.h"
 

@@ -8,7 +8,7 @@
 
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "tools/fx5-config/Compiler.h"
-#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/BlobToProject.h"
 #include "tools/fx5-config/ProjectJson.h"
 
 namespace fx5run {

@@ -1,4 +1,4 @@
-#include "tools/fx5-config/Inspector.h"
+#include "tools/fx5-config/BlobToProject.h"
 
 #include <algorithm>
 #include <functional>
