@@ -53,10 +53,11 @@ void BytesToHex(const unsigned char* bytes, size_t n, CString& text)
 
 // One receive pass: the channel is called until it has nothing more or says
 // the answer is complete, each piece handed to `take`. The received count,
-// 0 for nothing, RECEIVE_FAILED when the channel fails.
+// 0 for nothing, RECEIVE_FAILED without a channel or when it fails.
 template <class Take>
 int ReceivePass(ZOLT_DATA& data, Take take)
 {
+    if (!data.m_pComm) return RECEIVE_FAILED;
     int length = kChunk;
     int timeout = static_cast<int>(WaitTime(data));
     int total = 0;
@@ -95,6 +96,7 @@ int CDevServer::SvrHStr2HByte(CString& text, CByteArray& bytes)
 
 int CDevServer::SvrReadTcpip(ZOLT_DATA& data, CByteArray& out)
 {
+    // Without a channel `out` keeps what it had.
     if (!data.m_pComm) return RECEIVE_FAILED;
     out.SetSize(0);
     return ReceivePass(data, [&out](const unsigned char* bytes, int n) {
@@ -124,13 +126,11 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
     const uint64_t start = Zolt_GetTickCount();
     for (;;) {
         // Bytes past the expected length are received and dropped.
-        const int got = data.m_pComm ? ReceivePass(data,
-                                                   [&answer, expected](const unsigned char* piece, int n) {
-                                                       const int room = expected - static_cast<int>(answer.size());
-                                                       const int take = n < room ? n : (room > 0 ? room : 0);
-                                                       answer.insert(answer.end(), piece, piece + take);
-                                                   })
-                                     : RECEIVE_FAILED;
+        const int got = ReceivePass(data, [&answer, expected](const unsigned char* piece, int n) {
+            const int room = expected - static_cast<int>(answer.size());
+            const int take = n < room ? n : (room > 0 ? room : 0);
+            answer.insert(answer.end(), piece, piece + take);
+        });
         if (got <= 0) {
             if (Zolt_GetTickCount() - start >= wait) break;
             Zolt_Sleep(kPollPauseMs);
