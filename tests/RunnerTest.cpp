@@ -135,6 +135,24 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{222}) << "nothing was written";
 }
 
+// A wrapper's defaults can be overridden: of a run length or format given
+// twice, the last counts.
+TEST(FxRun, TheLastOfARepeatedRunLengthCounts)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed()});
+    ASSERT_TRUE(sim.Running());
+    std::string output;
+    const int status = fx5::RunToEnd(
+        FX5_RUN_PATH,
+        RunnerArguments({"--format", "csv", "--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(),
+                         "--duration", "600", "--cycles", "500", "--interval", "0", "--cycles", "3", "--interval", "1"}),
+        output, true);
+    EXPECT_EQ(status, 0) << output;
+    const Json summary = Json::parse(output.substr(output.rfind("{\"summary\"")), nullptr, false);
+    ASSERT_FALSE(summary.is_discarded()) << output;
+    EXPECT_EQ(summary["summary"]["cycles"], 3);
+}
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;

@@ -83,14 +83,22 @@ static int Run(int argc, char** argv)
     app.add_option("--device", devices, "NAME=HOST:PORT:PROJECT, repeatable: several devices, one thread each");
     app.add_option("--driver", driver, "The driver library")->capture_default_str();
     app.add_option("--sim", sim, "fx5-sim to start when no --host is given")->capture_default_str();
-    app.add_option("--interval", single.intervalMs, "Milliseconds between collection calls (0: as fast as it goes)")->capture_default_str();
-    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device")->check(fx5::AboveZero());
-    app.add_option("--duration", single.durationS, "Stop after S seconds")->check(fx5::AboveZero());
+    // How long and how the run goes may be given again: the last one counts,
+    // so a wrapper's defaults (scripts/demo's ten seconds) can be overridden.
+    const auto lastCounts = CLI::MultiOptionPolicy::TakeLast;
+    app.add_option("--interval", single.intervalMs, "Milliseconds between collection calls (0: as fast as it goes)")
+        ->capture_default_str()
+        ->multi_option_policy(lastCounts);
+    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device")
+        ->check(fx5::AboveZero())
+        ->multi_option_policy(lastCounts);
+    app.add_option("--duration", single.durationS, "Stop after S seconds")->check(fx5::AboveZero())->multi_option_policy(lastCounts);
     app.add_option("--write", writes, "TAG=VALUE, repeatable: written after the first full refresh, then read back");
     app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
     app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
     app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")
-        ->check(CLI::IsMember({"table", "jsonl", "csv"}));
+        ->check(CLI::IsMember({"table", "jsonl", "csv"}))
+        ->multi_option_policy(lastCounts);
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
     single.port = static_cast<uint16_t>(port);
