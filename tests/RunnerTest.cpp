@@ -153,6 +153,22 @@ TEST(FxRun, TheLastOfARepeatedRunLengthCounts)
     EXPECT_EQ(summary["summary"]["cycles"], 3);
 }
 
+// The live table redraws the whole screen: the driver's log lines are kept
+// among its messages, named by device, instead of written once and wiped.
+TEST(FxRun, TheLiveTableKeepsTheDriversLogLines)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", Seed()});
+    ASSERT_TRUE(sim.Running());
+    std::string output;
+    const int status = fx5::RunToEnd(FX5_RUN_PATH,
+                                     {"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--cycles", "3",
+                                      "--format", "table", "--driver", ZOLT_DRIVER_PATH, "--sim", FX5_SIM_PATH},
+                                     output, true);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("PLC1: driver: InitDevice Spend Time = "), std::string::npos) << output;
+    EXPECT_EQ(output.find("[3] InitDevice"), std::string::npos) << output;
+}
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;

@@ -2,10 +2,12 @@
 #include "tools/fx5-run/DeviceSession.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "host/Logger.h"
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/BlobToProject.h"
@@ -53,9 +55,33 @@ bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std:
     return true;
 }
 
+// The session calling the driver on this thread, while it does.
+thread_local DeviceSession* t_calling = nullptr;
+
+class Calling {
+public:
+    explicit Calling(DeviceSession* session) : m_before(t_calling) { t_calling = session; }
+    ~Calling() { t_calling = m_before; }
+    Calling(const Calling&) = delete;
+    Calling& operator=(const Calling&) = delete;
+
+private:
+    DeviceSession* m_before;
+};
+
 } // namespace
 
 std::string DeviceSession::Meaning(int status) { return StatusText(status); }
+
+void DeviceSession::TellDriverLogAsMessages()
+{
+    zolt_log::SetSink([](const zolt_log::Line& line) {
+        if (t_calling)
+            t_calling->Tell("driver: " + line.text);
+        else
+            std::fprintf(stderr, "driver: %s\n", line.text.c_str());
+    });
+}
 
 DeviceSession::DeviceSession(SessionOptions options, const fx5::DriverLibrary& library, Variables& variables, EventSink sink)
     : m_options(std::move(options)), m_library(library), m_variables(variables), m_sink(std::move(sink))
@@ -87,6 +113,7 @@ void DeviceSession::Tell(const std::string& text, int status)
 
 bool DeviceSession::Open(std::string& error)
 {
+    const Calling calling(this);
     std::vector<ChannelState> channels;
     if (!LoadProject(m_options.project, m_blob, channels, error)) return false;
     m_store = std::make_unique<ValueStore>(std::move(channels), m_variables, [this](int channel, const ChannelState& state) {
@@ -129,6 +156,7 @@ bool DeviceSession::Open(std::string& error)
 
 void DeviceSession::Run(const std::atomic<bool>& stop)
 {
+    const Calling calling(this);
     const auto start = Clock::now();
     const auto interval = std::chrono::milliseconds(m_options.intervalMs);
     auto next = start;

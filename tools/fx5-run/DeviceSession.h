@@ -66,6 +66,11 @@ public:
     std::vector<ChannelState> Channels() const { return m_store ? m_store->Snapshot() : std::vector<ChannelState>(); }
     // The statuses a failed collection showed, named.
     static std::string Meaning(int status);
+    // From now on the driver's log lines are told as messages of the session
+    // whose call made them ("driver: ..."), for the live table, whose redraw
+    // would wipe them from the screen; a line from no session's call goes
+    // to standard error.
+    static void TellDriverLogAsMessages();
 
 private:
     // A write checked against the project before the run: its channel and

@@ -159,6 +159,7 @@ static int Run(int argc, char** argv)
                                  : format == "jsonl" ? fx5run::Format::JsonLines
                                                      : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
     fx5run::Reporter reporter(shown, stdout);
+    if (shown == fx5run::Format::Table) fx5run::DeviceSession::TellDriverLogAsMessages();
     fx5::DriverLibrary library(driver);
     if (!library.Loaded()) {
         std::fprintf(stderr, "%s\n", library.Error().c_str());
