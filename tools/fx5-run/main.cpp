@@ -151,7 +151,6 @@ static int Run(int argc, char** argv)
         }
         options[0].host = "127.0.0.1";
         options[0].port = simulator->Port();
-        std::fprintf(stderr, "started fx5-sim --animate on 127.0.0.1:%u\n", options[0].port);
     }
 
     const fx5run::Format shown = format == "table"   ? fx5run::Format::Table
@@ -160,6 +159,19 @@ static int Run(int argc, char** argv)
                                                      : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
     fx5run::Reporter reporter(shown, stdout);
     if (shown == fx5run::Format::Table) fx5run::DeviceSession::TellDriverLogAsMessages();
+    if (simulator) {
+        // Where it listens, for another client to join: among the table's
+        // messages, which its redraw would otherwise wipe, or on standard error.
+        const std::string started = "started fx5-sim --animate on 127.0.0.1:" + std::to_string(options[0].port);
+        if (shown == fx5run::Format::Table) {
+            fx5run::Event event;
+            event.device = options[0].name;
+            event.text = started;
+            reporter.OnEvent(event);
+        } else {
+            std::fprintf(stderr, "%s\n", started.c_str());
+        }
+    }
     fx5::DriverLibrary library(driver);
     if (!library.Loaded()) {
         std::fprintf(stderr, "%s\n", library.Error().c_str());
