@@ -168,6 +168,25 @@ TEST(FxRun, TheLiveTableKeepsWhatWasSaidBeforeIt)
     EXPECT_EQ(output.find("[3] InitDevice"), std::string::npos) << output;
 }
 
+// Output nobody reads ends the run as Ctrl-C does (`fx5-run | head`), and
+// output that cannot be written ends it with status 1 and a message.
+TEST(FxRun, ARunEndsWhenItsOutputCannotBeWritten)
+{
+    {
+        Runner run({"--project", Project(), "--interval", "10"});
+        ASSERT_FALSE(run.Next().is_null());
+        run.CloseOutput();
+        const fx5::ChildProcess::Exit exit = run.Wait(10);
+        EXPECT_EQ(exit.status, 0);
+        EXPECT_LT(exit.seconds, 5);
+    }
+    std::string command = std::string("exec '") + FX5_RUN_PATH + "'";
+    for (const std::string& argument : RunnerArguments({"--project", Project(), "--interval", "10"})) command += " '" + argument + "'";
+    std::string errors;
+    EXPECT_EQ(fx5::RunToEnd("/bin/sh", {"-c", command + " > /dev/full"}, errors), 1) << errors;
+    EXPECT_NE(errors.find("cannot write the output: No space left on device"), std::string::npos) << errors;
+}
+
 struct FaultCase {
     const char* name;
     std::vector<std::string> switches;

@@ -78,6 +78,13 @@ bool ChildProcess::WriteLine(const std::string& line)
     return m_in >= 0;
 }
 
+void ChildProcess::CloseOutput()
+{
+    if (m_out >= 0) ::close(m_out);
+    m_out = -1;
+    m_buffer.clear();
+}
+
 bool ChildProcess::ReadLine(std::string& line, int timeoutMs)
 {
     const double deadline = Now() + timeoutMs / 1000.0;
@@ -90,7 +97,7 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs)
         }
         const double left = deadline - Now();
         pollfd fd{m_out, POLLIN, 0};
-        if (left <= 0 || ::poll(&fd, 1, static_cast<int>(left * 1000) + 1) <= 0) return false;
+        if (m_out < 0 || left <= 0 || ::poll(&fd, 1, static_cast<int>(left * 1000) + 1) <= 0) return false;
         char chunk[4096];
         const ssize_t n = ::read(m_out, chunk, sizeof chunk);
         if (n <= 0) return false;

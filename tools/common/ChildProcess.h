@@ -24,6 +24,8 @@ public:
     bool ReadLine(std::string& line, int timeoutMs);
     // Writes a line to its standard input; false once it no longer reads.
     bool WriteLine(const std::string& line);
+    // Stops reading its standard output, as a reader such as `head` does.
+    void CloseOutput();
     // Resident memory in KiB.
     long RssKb() const;
     struct Exit {

@@ -1,6 +1,7 @@
 #include "tools/fx5-run/Reporter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -79,10 +80,18 @@ std::string UtcNow()
     return text;
 }
 
+void Reporter::Flush()
+{
+    errno = 0;
+    if (std::fflush(m_out) == 0 && !std::ferror(m_out)) return;
+    int none = 0;
+    m_outputError.compare_exchange_strong(none, errno != 0 ? errno : EIO);
+}
+
 void Reporter::Begin()
 {
     if (m_format == Format::Csv) std::fprintf(m_out, "time,device,tag,channel,value,status,meaning\n");
-    std::fflush(m_out);
+    Flush();
 }
 
 void Reporter::OnEvent(const Event& event)
@@ -127,7 +136,7 @@ void Reporter::OnEvent(const Event& event)
         case Event::Message: std::fprintf(stderr, "%s %s: %s\n", time.c_str(), event.device.c_str(), event.text.c_str()); break;
         }
     }
-    std::fflush(m_out);
+    Flush();
 }
 
 void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
@@ -160,7 +169,7 @@ void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& session
     std::lock_guard<std::mutex> hold(m_lock);
     for (const std::string& message : m_messages) screen += message + "\n";
     std::fputs(screen.c_str(), m_out);
-    std::fflush(m_out);
+    Flush();
 }
 
 void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
@@ -196,7 +205,7 @@ void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessio
             std::fprintf(out, "  status %d: %llu times: %s\n", status, static_cast<unsigned long long>(count),
                          DeviceSession::Meaning(status).c_str());
     }
-    std::fflush(m_out);
+    Flush();
 }
 
 } // namespace fx5run

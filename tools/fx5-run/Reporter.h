@@ -3,6 +3,7 @@
 // collection (JSON lines or CSV); and a summary at the end.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -24,12 +25,18 @@ public:
     // The live table, from the main thread.
     void Redraw(const std::vector<std::unique_ptr<DeviceSession>>& sessions);
     void Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessions);
+    // The error of the first write to the output that failed, 0 while none
+    // has: EPIPE when its reader has gone (`fx5-run | head`).
+    int OutputError() const { return m_outputError; }
 
 private:
+    void Flush();
+
     Format m_format;
     std::FILE* m_out;
     std::mutex m_lock;
     std::vector<std::string> m_messages; // the table's recent messages
+    std::atomic<int> m_outputError{0};
 };
 
 std::string JsonString(const std::string& text);

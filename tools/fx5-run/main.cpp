@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -197,6 +199,8 @@ static int Run(int argc, char** argv)
             --running;
         });
     while (running > 0) {
+        // Output nobody reads any more ends the run as Ctrl-C does.
+        if (reporter.OutputError() != 0) g_stop = true;
         if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
         std::this_thread::sleep_for(kRedraw);
     }
@@ -207,6 +211,13 @@ static int Run(int argc, char** argv)
     for (const auto& session : sessions) requestsFailed += session->Stats().requestsFailed;
     sessions.clear();
     if (simulator) simulator->Stop();
+    // A reader that has gone (`fx5-run | head`) is an end like Ctrl-C; any
+    // other failure to write lost output.
+    const int outputError = reporter.OutputError();
+    if (outputError != 0 && outputError != EPIPE) {
+        std::fprintf(stderr, "cannot write the output: %s\n", std::strerror(outputError));
+        return kExitFailure;
+    }
     return requestsFailed == 0 ? kExitOk : kExitFailure;
 }
 
