@@ -8,6 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "support/ShellLine.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
@@ -180,10 +181,12 @@ TEST(FxRun, ARunEndsWhenItsOutputCannotBeWritten)
         EXPECT_EQ(exit.status, 0);
         EXPECT_LT(exit.seconds, 5);
     }
-    std::string command = std::string("exec '") + FX5_RUN_PATH + "'";
-    for (const std::string& argument : RunnerArguments({"--project", Project(), "--interval", "10"})) command += " '" + argument + "'";
     std::string errors;
-    EXPECT_EQ(fx5::RunToEnd("/bin/sh", {"-c", command + " > /dev/full"}, errors), 1) << errors;
+    EXPECT_EQ(testing_support::RunShell(
+                  testing_support::ShellLine(FX5_RUN_PATH, RunnerArguments({"--project", Project(), "--interval", "10"})) + " > /dev/full",
+                  errors),
+              1)
+        << errors;
     EXPECT_NE(errors.find("cannot write the output: No space left on device"), std::string::npos) << errors;
 }
 

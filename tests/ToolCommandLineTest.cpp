@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/ShellLine.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
@@ -55,6 +56,43 @@ TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
     std::string errors;
     ASSERT_EQ(fx5::RunToEnd(FX5_CONFIG_PATH, {"compile", printed, "-o", blob2}, errors), 0) << errors;
     EXPECT_EQ(ReadFile(blob), ReadFile(blob2));
+    EXPECT_FALSE(ReadFile(blob).empty());
+}
+
+// "-" reads standard input and writes standard output, so the tool joins
+// pipelines; output that cannot be written all ends with status 1.
+TEST(Fx5ConfigCommand, PipelinesThroughStandardStreamsAndLostOutputFails)
+{
+    const std::string dir = testing_support::TempPath("");
+    const std::string example = std::string(FX5_SOURCE_DIR) + "/examples/structures.json";
+    const std::string blob = dir + "pipe.bin", printed = dir + "pipe-printed.json", bad = dir + "pipe-bad.json";
+    std::ofstream(bad) << R"({"tags": [{"name": "a", "type": "int17", "device": "D1"}]})";
+    const auto config = [](const std::vector<std::string>& args) { return ShellLine(FX5_CONFIG_PATH, args); };
+    struct Case {
+        std::string line;
+        int status;
+        const char* errors; // expected in standard error
+    };
+    const Case cases[] = {
+        {config({"compile", "-", "-o", blob}) + " < " + ShellWord(example), 0, ""},
+        {config({"compile", example, "-o", "-"}) + " | " + config({"inspect", "-"}) + " > " + ShellWord(printed), 0, ""},
+        {config({"check", "-"}) + " < " + ShellWord(bad), 1, "<stdin>: /tags/0/type: unknown data type"},
+        {config({"import-labels", "-", "-o", "-"}) + " < /dev/null", 1, "<stdin>: no column titles"},
+        {config({"compile", example, "-o", "-"}) + " > /dev/full", 1, "<stdout>: cannot be written"},
+        {config({"compile", example, "-o", "/dev/full"}), 1, "/dev/full: cannot be written"},
+        {config({"inspect", blob}) + " > /dev/full", 1, "<stdout>: cannot be written"},
+        {config({"inspect", "--tree", blob}) + " > /dev/full", 1, "<stdout>: cannot be written"},
+        {config({"check", example}) + " > /dev/full", 1, "<stdout>: cannot be written"},
+    };
+    for (const Case& c : cases) {
+        std::string errors;
+        EXPECT_EQ(RunShell(c.line, errors), c.status) << c.line << "\n" << errors;
+        EXPECT_NE(errors.find(c.errors), std::string::npos) << c.line << "\n" << errors;
+    }
+    // What went through the pipes is what the files give.
+    std::string errors;
+    ASSERT_EQ(RunShell(config({"compile", printed, "-o", dir + "pipe2.bin"}), errors), 0) << errors;
+    EXPECT_EQ(ReadFile(blob), ReadFile(dir + "pipe2.bin"));
     EXPECT_FALSE(ReadFile(blob).empty());
 }
 

@@ -16,23 +16,43 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitInput = 1;
 
+// A file name of "-" is standard input or standard output, so that the
+// tool joins pipelines (compile -o - | inspect -).
+constexpr const char* kStandardStream = "-";
+
+// How messages name an input.
+std::string Shown(const std::string& path) { return path == kStandardStream ? "<stdin>" : path; }
+
 bool ReadFile(const std::string& path, std::string& bytes)
 {
+    if (path == kStandardStream) {
+        bytes.clear();
+        char chunk[65536];
+        size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.append(chunk, got);
+        return !std::ferror(stdin);
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
+// False when not every byte was written (a closed pipe, a full disk):
+// lost output must not end with status 0.
 bool WriteFile(const std::string& path, const std::string& bytes)
 {
-    if (path == "-") {
-        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        return true;
-    }
+    if (path == kStandardStream) return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
     std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
     return static_cast<bool>(out);
+}
+
+int NotWritten(const std::string& path)
+{
+    std::fprintf(stderr, "%s: cannot be written\n", path == kStandardStream ? "<stdout>" : path.c_str());
+    return kExitInput;
 }
 
 int Report(const std::string& file, const fx5cfg::Diagnostics& diagnostics)
@@ -71,19 +91,19 @@ static int Run(int argc, char** argv)
     std::string project, output, blobPath, labels, encoding = "auto";
     bool tree = false, noChannels = false;
     CLI::App* compile = app.add_subcommand("compile", "Compile PROJECT.json into a configuration blob");
-    compile->add_option("project", project, "Project file")->required();
-    compile->add_option("-o,--output", output, "Blob to write")->required();
+    compile->add_option("project", project, "Project file ('-' for standard input)")->required();
+    compile->add_option("-o,--output", output, "Blob to write ('-' for standard output)")->required();
     CLI::App* inspect = app.add_subcommand("inspect", "Print a blob back as a project file (or its tag tree)");
-    inspect->add_option("blob", blobPath, "Configuration blob")->required();
+    inspect->add_option("blob", blobPath, "Configuration blob ('-' for standard input)")->required();
     inspect->add_flag("--tree", tree, "Print the tag tree as an outline with each tag's device address");
     CLI::App* import = app.add_subcommand(
         "import-labels", "Make a project from a global label export (UTF-16 tab-separated) or a CSV name,type,device,comment");
-    import->add_option("labels", labels, "Label file")->required();
+    import->add_option("labels", labels, "Label file ('-' for standard input)")->required();
     import->add_option("--encoding", encoding, "auto (by byte-order mark), utf-16le or utf-8")->capture_default_str();
     import->add_option("-o,--output", output, "Project file to write ('-' for standard output)")->required();
     import->add_flag("--no-channels", noChannels, "Make tags only, no host channels");
     CLI::App* check = app.add_subcommand("check", "Check PROJECT.json without writing anything");
-    check->add_option("project", project, "Project file")->required();
+    check->add_option("project", project, "Project file ('-' for standard input)")->required();
 
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
@@ -94,43 +114,36 @@ static int Run(int argc, char** argv)
         fx5cfg::Compiled compiled;
         // Mistakes of the members and of the layout are all listed together.
         if (LoadProject(project, p, diagnostics)) fx5cfg::Compile(p, compiled, diagnostics);
-        if (!diagnostics.empty()) return Report(project, diagnostics);
+        if (!diagnostics.empty()) return Report(Shown(project), diagnostics);
         if (check->parsed()) {
-            std::printf("%s: %zu tags, %zu channels: no mistakes\n", project.c_str(), compiled.leaves.size(), p.channels.size());
-            return kExitOk;
+            const std::string verdict = Shown(project) + ": " + std::to_string(compiled.leaves.size()) + " tags, " +
+                                        std::to_string(p.channels.size()) + " channels: no mistakes\n";
+            return WriteFile(kStandardStream, verdict) ? kExitOk : NotWritten(kStandardStream);
         }
-        if (!WriteFile(output, std::string(compiled.blob.begin(), compiled.blob.end()))) {
-            std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
-            return kExitInput;
-        }
-        return kExitOk;
+        return WriteFile(output, std::string(compiled.blob.begin(), compiled.blob.end())) ? kExitOk : NotWritten(output);
     }
     if (inspect->parsed()) {
         std::string bytes;
-        if (!ReadFile(blobPath, bytes)) return Report(blobPath, {{"", "cannot be read"}});
+        const std::string shown = Shown(blobPath);
+        if (!ReadFile(blobPath, bytes)) return Report(shown, {{"", "cannot be read"}});
         const std::vector<unsigned char> blob(bytes.begin(), bytes.end());
         if (tree) {
             std::string outline;
-            if (!fx5cfg::TreeOutline(blob, outline, diagnostics)) return Report(blobPath, diagnostics);
-            std::fputs(outline.c_str(), stdout);
-            return kExitOk;
+            if (!fx5cfg::TreeOutline(blob, outline, diagnostics)) return Report(shown, diagnostics);
+            return WriteFile(kStandardStream, outline) ? kExitOk : NotWritten(kStandardStream);
         }
         fx5cfg::Inspection inspection;
-        if (!fx5cfg::Inspect(blob, inspection, diagnostics)) return Report(blobPath, diagnostics);
-        if (!inspection.exact) std::fprintf(stderr, "%s: note: %s\n", blobPath.c_str(), inspection.note.c_str());
-        std::fputs(fx5cfg::WriteProject(inspection.project).c_str(), stdout);
-        return kExitOk;
+        if (!fx5cfg::Inspect(blob, inspection, diagnostics)) return Report(shown, diagnostics);
+        if (!inspection.exact) std::fprintf(stderr, "%s: note: %s\n", shown.c_str(), inspection.note.c_str());
+        return WriteFile(kStandardStream, fx5cfg::WriteProject(inspection.project)) ? kExitOk : NotWritten(kStandardStream);
     }
     std::string bytes;
-    if (!ReadFile(labels, bytes)) return Report(labels, {{"", "cannot be read"}});
+    if (!ReadFile(labels, bytes)) return Report(Shown(labels), {{"", "cannot be read"}});
     fx5cfg::Import result;
-    const std::string name = labels.substr(labels.find_last_of('/') + 1);
+    const std::string name = Shown(labels.substr(labels.find_last_of('/') + 1));
     if (!fx5cfg::ImportLabels(name, bytes, encoding, !noChannels, result, diagnostics)) return Report(name, diagnostics);
     for (const std::string& skipped : result.skipped) std::fprintf(stderr, "skipped %s\n", skipped.c_str());
-    if (!WriteFile(output, fx5cfg::WriteProject(result.project))) {
-        std::fprintf(stderr, "%s: cannot be written\n", output.c_str());
-        return kExitInput;
-    }
+    if (!WriteFile(output, fx5cfg::WriteProject(result.project))) return NotWritten(output);
     std::fprintf(stderr, "%zu tags, %zu channels, %zu labels skipped\n", result.project.tags.size(), result.project.channels.size(),
                  result.skipped.size());
     return kExitOk;
