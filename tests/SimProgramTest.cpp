@@ -158,6 +158,11 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     SlmpClient second(again.Port());
     EXPECT_EQ(second.ReadWords(code::D, 100, 2), (std::vector<uint16_t>{1234, 5}));
     EXPECT_EQ(second.ReadWords(code::D, 200, 2), (std::vector<uint16_t>{0x5678, 0x1234}));
+
+    // Memory not all saved ends the simulator with status 1, not 0.
+    fx5::SimProcess full(FX5_SIM_PATH, {"--save", "/dev/full"});
+    ASSERT_TRUE(full.Running());
+    EXPECT_EQ(full.Stop().status, 1);
 }
 
 TEST(SimUsage, MistakesExitWithAStatusAndAMessage)

@@ -114,6 +114,8 @@ bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, st
     std::ofstream out(path);
     if (!out) return error = path + ": cannot be written", false;
     out << document.dump(2) << '\n';
+    // Closed before the check: a full disk shows only when the rest is written.
+    out.close();
     return static_cast<bool>(out) || (error = path + ": write failed", false);
 }
 
