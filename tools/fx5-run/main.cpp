@@ -78,11 +78,18 @@ static int Run(int argc, char** argv)
     std::vector<std::string> devices, writes, variables;
     bool hostGiven = false;
     int port = 5000;
-    app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin")->check(CLI::ExistingFile);
-    app.add_option("--host", single.host, "Controller address (IPv4 or name)")->each([&](const std::string&) { hostGiven = true; });
-    app.add_option("--port", port, "Controller port")->capture_default_str()->check(CLI::Range(1, 65535));
-    app.add_option("--name", single.name, "Device name given to the driver")->capture_default_str();
-    app.add_option("--device", devices, "NAME=HOST:PORT:PROJECT, repeatable: several devices, one thread each");
+    CLI::Option* projectOption = app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin")->check(CLI::ExistingFile);
+    CLI::Option* hostOption =
+        app.add_option("--host", single.host, "Controller address (IPv4 or name)")->each([&](const std::string&) { hostGiven = true; });
+    CLI::Option* portOption = app.add_option("--port", port, "Controller port")->capture_default_str()->check(CLI::Range(1, 65535));
+    CLI::Option* nameOption = app.add_option("--name", single.name, "Device name given to the driver")->capture_default_str();
+    // Each device names its own controller and project: the single device's
+    // options beside them would be silently ignored.
+    app.add_option("--device", devices, "NAME=HOST:PORT:PROJECT, repeatable: several devices, one thread each")
+        ->excludes(projectOption)
+        ->excludes(hostOption)
+        ->excludes(portOption)
+        ->excludes(nameOption);
     app.add_option("--driver", driver, "The driver library")->capture_default_str();
     app.add_option("--sim", sim, "fx5-sim to start when no --host is given")->capture_default_str();
     // How long and how the run goes may be given again: the last one counts,
@@ -131,6 +138,13 @@ static int Run(int argc, char** argv)
             return fx5::kExitUsage;
         }
         o.port = static_cast<uint16_t>(devicePort);
+        // Records name their device: two of one name could not be told apart.
+        for (const fx5run::SessionOptions& other : options) {
+            if (other.name == o.name) {
+                std::fprintf(stderr, "--device: the name '%s' is given twice; records could not be told apart\n", o.name.c_str());
+                return fx5::kExitUsage;
+            }
+        }
         options.push_back(o);
     }
     if (options.empty()) {
