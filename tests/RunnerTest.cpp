@@ -281,6 +281,36 @@ TEST(FxRunMultiDevice, TwoAndEightDevicesAllDeliver)
     }
 }
 
+// With several devices a write or control string names its device and
+// reaches that controller alone; one that names none is refused before
+// anything is connected.
+TEST(FxRunMultiDevice, AWriteReachesOnlyTheDeviceItNames)
+{
+    fx5::SimProcess simA(FX5_SIM_PATH, {"--memory", Seed()}), simB(FX5_SIM_PATH, {"--memory", Seed()});
+    ASSERT_TRUE(simA.Running() && simB.Running());
+    const std::vector<std::string> devices = {"--device", "A=127.0.0.1:" + std::to_string(simA.Port()) + ":" + Project(), "--device",
+                                              "B=127.0.0.1:" + std::to_string(simB.Port()) + ":" + Project()};
+    std::vector<std::string> args = devices;
+    args.insert(args.end(), {"--cycles", "4", "--interval", "0", "--write", "A:b=333", "--var", "v=0", "--ioctl", "B:READ(D,100,WUB=v)"});
+    std::string output;
+    EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(args), output, true), 0) << output;
+    EXPECT_NE(output.find("\"device\":\"A\",\"message\":\"write b=333: status 0 (good)"), std::string::npos) << output;
+    EXPECT_NE(output.find("\"device\":\"B\",\"message\":\"ioctl READ(D,100,WUB=v): status 0 (good); v=222"), std::string::npos) << output;
+    EXPECT_EQ(SlmpClient(simA.Port()).ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
+    EXPECT_EQ(SlmpClient(simB.Port()).ReadWords(code::D, 100, 1), std::vector<uint16_t>{222}) << "B was not named";
+
+    for (const char* unnamed : {"b=1", "C:b=1"}) {
+        args = devices;
+        args.insert(args.end(), {"--cycles", "4", "--write", unnamed});
+        EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(args), output), 2) << output;
+        EXPECT_NE(output.find("names no device; with several devices give DEVICE:TAG=VALUE"), std::string::npos) << output;
+    }
+    args = devices;
+    args.insert(args.end(), {"--cycles", "4", "--ioctl", "READ(D,100,WUB=v)"});
+    EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(args), output), 2) << output;
+    EXPECT_EQ(SlmpClient(simB.Port()).ReadWords(code::D, 100, 1), std::vector<uint16_t>{222});
+}
+
 TEST(FxRun, MistakesExitWithAStatusAndAMessage)
 {
     const std::string bad = testing_support::TempPath("fx5run-bad.json");

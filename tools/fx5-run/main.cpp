@@ -63,6 +63,24 @@ bool DeclareVariable(const std::string& spec, fx5run::Variables& variables)
     return true;
 }
 
+// The device a write or control string is for, with the text after its
+// "NAME:". With one device the name may be left out; with several it must
+// be given, so that nothing reaches a controller nobody named. -1 when the
+// text names no device.
+int DeviceOf(const std::string& text, const std::vector<fx5run::SessionOptions>& devices, std::string& rest)
+{
+    const size_t colon = text.find(':');
+    for (size_t d = 0; colon != std::string::npos && d < devices.size(); ++d) {
+        if (text.compare(0, colon, devices[d].name) == 0) {
+            rest = text.substr(colon + 1);
+            return static_cast<int>(d);
+        }
+    }
+    if (devices.size() != 1) return -1;
+    rest = text;
+    return 0;
+}
+
 } // namespace
 
 static int Run(int argc, char** argv)
@@ -75,7 +93,7 @@ static int Run(int argc, char** argv)
     app.set_version_flag("--version", FX5_VERSION);
     fx5run::SessionOptions single;
     std::string driver = fx5::DefaultDriverPath(), sim = fx5::DefaultSimPath(), format;
-    std::vector<std::string> devices, writes, variables;
+    std::vector<std::string> devices, writes, ioctls, variables;
     bool hostGiven = false;
     int port = 5000;
     CLI::Option* projectOption = app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin")->check(CLI::ExistingFile);
@@ -102,8 +120,10 @@ static int Run(int argc, char** argv)
         ->check(fx5::AboveZero())
         ->multi_option_policy(lastCounts);
     app.add_option("--duration", single.durationS, "Stop after S seconds")->check(fx5::AboveZero())->multi_option_policy(lastCounts);
-    app.add_option("--write", writes, "TAG=VALUE, repeatable: written after the first full refresh, then read back");
-    app.add_option("--ioctl", single.ioctls, "Control string, repeatable: run after the first full refresh");
+    app.add_option("--write", writes,
+                   "[DEVICE:]TAG=VALUE, repeatable: written after the first full refresh, then read back; with several devices "
+                   "DEVICE names the one");
+    app.add_option("--ioctl", ioctls, "[DEVICE:]TEXT, repeatable: a control string run after the first full refresh");
     app.add_option("--var", variables, "Host variable NAME=VALUE or NAME:integer|double|text=VALUE, repeatable");
     app.add_option("--format", format, "table (default in a terminal), jsonl (default otherwise) or csv")
         ->check(CLI::IsMember({"table", "jsonl", "csv"}))
@@ -111,14 +131,6 @@ static int Run(int argc, char** argv)
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
     single.port = static_cast<uint16_t>(port);
-    for (const std::string& w : writes) {
-        std::string tag, value;
-        if (!SplitAt(w, '=', tag, value) || tag.empty()) {
-            std::fprintf(stderr, "--write: '%s' is not TAG=VALUE\n", w.c_str());
-            return fx5::kExitUsage;
-        }
-        single.writes.emplace_back(tag, value);
-    }
     fx5run::Variables shared;
     for (const std::string& v : variables) {
         if (!DeclareVariable(v, shared)) {
@@ -153,6 +165,28 @@ static int Run(int argc, char** argv)
             return fx5::kExitUsage;
         }
         options.push_back(single);
+    }
+    for (const std::string& w : writes) {
+        std::string rest, tag, value;
+        const int device = DeviceOf(w, options, rest);
+        if (device < 0) {
+            std::fprintf(stderr, "--write: '%s' names no device; with several devices give DEVICE:TAG=VALUE\n", w.c_str());
+            return fx5::kExitUsage;
+        }
+        if (!SplitAt(rest, '=', tag, value) || tag.empty()) {
+            std::fprintf(stderr, "--write: '%s' is not TAG=VALUE\n", w.c_str());
+            return fx5::kExitUsage;
+        }
+        options[static_cast<size_t>(device)].writes.emplace_back(tag, value);
+    }
+    for (const std::string& text : ioctls) {
+        std::string rest;
+        const int device = DeviceOf(text, options, rest);
+        if (device < 0) {
+            std::fprintf(stderr, "--ioctl: '%s' names no device; with several devices give DEVICE:TEXT\n", text.c_str());
+            return fx5::kExitUsage;
+        }
+        options[static_cast<size_t>(device)].ioctls.push_back(rest);
     }
 
     signal(SIGINT, OnSignal);
