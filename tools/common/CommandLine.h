@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/common/NumberText.h"
+#include "tools/common/RunGuarded.h"
 
 namespace fx5 {
 
@@ -39,18 +40,6 @@ inline bool ParseCommandLine(CLI::App& app, int argc, char** argv, int& exitStat
         exitStatus = kExitUsage;
     }
     return false;
-}
-
-// A tool's main: whatever escapes `run` (memory exhausted above all) ends
-// the program with a message and the failure status 1, not an abort.
-inline int RunGuarded(const char* program, int (*run)(int, char**), int argc, char** argv)
-{
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", program, e.what());
-        return 1;
-    }
 }
 
 } // namespace fx5
