@@ -2,9 +2,7 @@
 // a mistake prints CLI11's message and ends with the usage status 2.
 #pragma once
 
-#include <cstdio>
 #include <string>
-#include <exception>
 
 #include <CLI/CLI.hpp>
 
