@@ -1,11 +1,9 @@
 // fx5-config: the compiler between project files (or the engineering
 // tool's label export) and the driver's configuration blob.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "tools/common/CommandLine.h"
+#include "tools/common/WholeFile.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/BlobToProject.h"
 #include "tools/fx5-config/LabelImport.h"
@@ -32,10 +30,7 @@ bool ReadFile(const std::string& path, std::string& bytes)
         while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.append(chunk, got);
         return !std::ferror(stdin);
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return fx5::ReadWholeFile(path, bytes);
 }
 
 // False when not every byte was written (a closed pipe, a full disk):
@@ -43,10 +38,7 @@ bool ReadFile(const std::string& path, std::string& bytes)
 bool WriteFile(const std::string& path, const std::string& bytes)
 {
     if (path == kStandardStream) return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    return fx5::WriteWholeFile(path, bytes);
 }
 
 int NotWritten(const std::string& path)

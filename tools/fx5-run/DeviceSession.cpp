@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "host/Logger.h"
+#include "tools/common/WholeFile.h"
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/BlobToProject.h"
@@ -22,9 +21,8 @@ DATATYPE HostType(const std::string& name) { return name == "text" ? DATATYPE_ST
 // The blob and the channels of a project file or of a compiled blob.
 bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std::vector<ChannelState>& channels, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return error = path + ": cannot be read", false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!fx5::ReadWholeFile(path, bytes)) return error = path + ": cannot be read", false;
     fx5cfg::Diagnostics diagnostics;
     fx5cfg::Project project;
     const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
