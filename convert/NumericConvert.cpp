@@ -180,14 +180,15 @@ CString CDevServer::SvrDouble2Str(double value, int code, int length)
 
 int CDevServer::Double2HostInt(double value)
 {
-    // Truncated toward zero, as the host's integer channels take values;
-    // beyond the int range an unsigned 32-bit value keeps its bits and
-    // anything further saturates, never an undefined conversion.
-    if (value != value) return 0;
-    const double t = std::trunc(value);
-    if (t >= -2147483648.0 && t <= 2147483647.0) return static_cast<int>(t);
-    if (t > 0) return t < 4294967296.0 ? static_cast<int>(static_cast<uint32_t>(t)) : static_cast<int>(UINT32_MAX);
-    return INT32_MIN;
+    // Truncated toward zero, as the host's integer channels take values:
+    // the conversion itself truncates and is defined strictly between
+    // -2^31 - 1 and 2^31, the common case, taken first. Beyond it an
+    // unsigned 32-bit value keeps its bits and anything further saturates,
+    // never an undefined conversion; NaN fails every comparison: 0.
+    if (value > -2147483649.0 && value < 2147483648.0) return static_cast<int>(value);
+    if (value >= 2147483648.0) return value < 4294967296.0 ? static_cast<int>(static_cast<uint32_t>(value)) : static_cast<int>(UINT32_MAX);
+    if (value <= -2147483649.0) return INT32_MIN;
+    return 0;
 }
 
 int CDevServer::Double2Int(double& value)

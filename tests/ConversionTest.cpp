@@ -174,11 +174,20 @@ TEST(NumericConvert, HostIntegerChannelsTruncateAndKeep32BitsInsteadOfAnUndefine
         {2.9, 2},
         {-2.9, -2},
         {2147483647.0, 2147483647},
+        {2147483647.9, 2147483647},
         {-2147483648.0, INT32_MIN},
+        {-2147483648.9, INT32_MIN},
+        {-0.9, 0},
+        {2147483648.0, INT32_MIN},                     // 2^31 keeps its bits
         {3000000000.0, static_cast<int>(3000000000u)}, // an unsigned 32-bit value keeps its bits
         {4294967295.0, -1},
-        {1e12, -1}, // beyond 32 bits: saturated
+        {4294967295.9, -1},
+        {4294967296.0, -1}, // beyond 32 bits: saturated
+        {1e12, -1},
+        {-2147483649.0, INT32_MIN},
         {-1e12, INT32_MIN},
+        {std::numeric_limits<double>::infinity(), -1},
+        {-std::numeric_limits<double>::infinity(), INT32_MIN},
         {std::numeric_limits<double>::quiet_NaN(), 0},
     };
     for (const Case& c : cases) EXPECT_EQ(CDevServer::Double2HostInt(c.value), c.expected) << c.value;
