@@ -101,7 +101,7 @@ Event DeviceSession::NewEvent(Event::Kind kind) const
     return event;
 }
 
-void DeviceSession::Tell(const std::string& text, int status)
+void DeviceSession::Tell(const std::string& text, std::optional<int> status)
 {
     Event event = NewEvent(Event::Message);
     event.text = text;

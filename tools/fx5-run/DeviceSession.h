@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,10 @@ struct Event {
     std::string device;
     int channel = -1;
     ChannelState state; // Value
-    int status = 0;     // Failure, and writes and commands
-    std::string text;   // Message
+    // A failure's status; a message has one only when it reports what a
+    // write or a control string answered, never for a note.
+    std::optional<int> status;
+    std::string text; // Message
 };
 using EventSink = std::function<void(const Event&)>;
 
@@ -91,7 +94,7 @@ private:
     int Control(const std::string& text);
     // The writes and control strings a run ended before.
     void NotDone();
-    void Tell(const std::string& text, int status = 0);
+    void Tell(const std::string& text, std::optional<int> status = std::nullopt);
     Event NewEvent(Event::Kind kind) const;
 
     SessionOptions m_options;

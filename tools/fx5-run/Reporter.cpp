@@ -98,12 +98,13 @@ void Reporter::OnEvent(const Event& event)
 {
     std::lock_guard<std::mutex> hold(m_lock);
     const std::string time = UtcNow();
+    const int status = event.status.value_or(0);
     if (m_format == Format::Table) {
         if (event.kind == Event::Message)
             m_messages.push_back(time.substr(11, 12) + " " + event.device + ": " + event.text);
         else if (event.kind == Event::Failure)
-            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": status " + std::to_string(event.status) + " (" +
-                                 DeviceSession::Meaning(event.status) + ")");
+            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": status " + std::to_string(status) + " (" +
+                                 DeviceSession::Meaning(status) + ")");
         if (m_messages.size() > kTableMessages) m_messages.erase(m_messages.begin(), m_messages.end() - static_cast<long>(kTableMessages));
         return;
     }
@@ -116,12 +117,15 @@ void Reporter::OnEvent(const Event& event)
             break;
         case Event::Failure:
             std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"status\":%d,\"meaning\":%s}\n", time.c_str(),
-                         JsonString(event.device).c_str(), event.status, JsonString(DeviceSession::Meaning(event.status)).c_str());
+                         JsonString(event.device).c_str(), status, JsonString(DeviceSession::Meaning(status)).c_str());
             break;
-        case Event::Message:
-            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"message\":%s,\"status\":%d}\n", time.c_str(),
-                         JsonString(event.device).c_str(), JsonString(event.text).c_str(), event.status);
+        case Event::Message: {
+            // A status only where the message reports one (a write's, a control string's).
+            const std::string statusField = event.status ? ",\"status\":" + std::to_string(status) : "";
+            std::fprintf(m_out, "{\"time\":\"%s\",\"device\":%s,\"message\":%s%s}\n", time.c_str(), JsonString(event.device).c_str(),
+                         JsonString(event.text).c_str(), statusField.c_str());
             break;
+        }
         }
     } else {
         switch (event.kind) {
@@ -130,8 +134,8 @@ void Reporter::OnEvent(const Event& event)
                          event.channel, CsvField(ValueText(event.state.value)).c_str());
             break;
         case Event::Failure:
-            std::fprintf(m_out, "%s,%s,,,,%d,%s\n", time.c_str(), CsvField(event.device).c_str(), event.status,
-                         CsvField(DeviceSession::Meaning(event.status)).c_str());
+            std::fprintf(m_out, "%s,%s,,,,%d,%s\n", time.c_str(), CsvField(event.device).c_str(), status,
+                         CsvField(DeviceSession::Meaning(status)).c_str());
             break;
         case Event::Message: std::fprintf(stderr, "%s %s: %s\n", time.c_str(), event.device.c_str(), event.text.c_str()); break;
         }
