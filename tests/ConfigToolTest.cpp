@@ -7,12 +7,11 @@
 #include <cmath>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "host/ZoltTools.h"
 #include "sim/ModelComm.h"
+#include "support/FileText.h"
 #include "support/RecordingStore.h"
 #include "tools/common/DriverLibrary.h"
 #include "tools/fx5-config/Compiler.h"
@@ -21,14 +20,9 @@
 #include "tools/fx5-config/ProjectJson.h"
 
 using namespace fx5cfg;
+using testing_support::FileText;
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The canonical form of a project text.
 std::string Canonical(const std::string& text)
@@ -166,7 +160,7 @@ TEST(ConfigTool, EveryExampleRoundTripsAndLoadsInTheDriver)
 {
     for (const char* name : {"demo-line", "scalars", "bits", "arrays", "structures", "strings-unicode"}) {
         SCOPED_TRACE(name);
-        const std::string text = ReadText(std::string(FX5_SOURCE_DIR) + "/examples/" + name + ".json");
+        const std::string text = FileText(std::string(FX5_SOURCE_DIR) + "/examples/" + name + ".json");
         ASSERT_FALSE(text.empty());
         Compiled compiled;
         ExpectRoundTrip(text, compiled);
@@ -182,7 +176,7 @@ TEST(ConfigTool, EveryExampleRoundTripsAndLoadsInTheDriver)
 TEST(ConfigTool, AddressesAsTheEngineeringToolWritesThem)
 {
     Compiled compiled;
-    ExpectRoundTrip(ReadText(std::string(FX5_SOURCE_DIR) + "/examples/bits.json"), compiled);
+    ExpectRoundTrip(FileText(std::string(FX5_SOURCE_DIR) + "/examples/bits.json"), compiled);
     struct Case {
         const char* path;
         size_t area;
@@ -199,7 +193,7 @@ TEST(ConfigTool, AddressesAsTheEngineeringToolWritesThem)
         EXPECT_EQ(leaf.number, c.number) << c.path;
         EXPECT_EQ(leaf.bit, c.bit) << c.path;
     }
-    ExpectRoundTrip(ReadText(std::string(FX5_SOURCE_DIR) + "/examples/scalars.json"), compiled);
+    ExpectRoundTrip(FileText(std::string(FX5_SOURCE_DIR) + "/examples/scalars.json"), compiled);
     EXPECT_EQ(compiled.leaves.at("flow").number, 31u) << "W1F";
 }
 
@@ -380,7 +374,7 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
 {
     // A label list with bytes that are not UTF-8 used to abort the compiler
     // when the project was written.
-    const std::string bytes = ReadText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/labels-invalid-utf8");
+    const std::string bytes = FileText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/labels-invalid-utf8");
     ASSERT_FALSE(bytes.empty());
     Import imported;
     Diagnostics diagnostics;
@@ -389,7 +383,7 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
     EXPECT_NE(diagnostics[0].message.find("not UTF-8"), std::string::npos);
     // A blob whose tree names an element "[" without its "]" used to spin
     // inspect for ever.
-    const std::string blob = ReadText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/blob-unclosed-index");
+    const std::string blob = FileText(std::string(FX5_SOURCE_DIR) + "/tests/data/fuzz/blob-unclosed-index");
     ASSERT_FALSE(blob.empty());
     Inspection inspection;
     Inspect(std::vector<unsigned char>(blob.begin(), blob.end()), inspection, diagnostics);
@@ -405,11 +399,11 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
 TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
 {
     Compiled compiled;
-    ExpectRoundTrip(ReadText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), compiled);
+    ExpectRoundTrip(FileText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), compiled);
     // The same blob without its project section: the tree describes it.
     Project project;
     Diagnostics diagnostics;
-    ParseProject(ReadText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), project, diagnostics);
+    ParseProject(FileText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), project, diagnostics);
     std::vector<unsigned char> bare = compiled.blob;
     // Corrupt the carried project: inspect must notice and fall back.
     const std::string marker = "\"waitTimeMs\":200";

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tools/common/SimProcess.h"
+#include "support/FileText.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 
@@ -147,8 +148,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     EXPECT_EQ(client.ReadWords(code::W, 31, 1), std::vector<uint16_t>{31}) << "W1F is device 31";
     EXPECT_EQ(client.WriteWords(code::D, 101, {5}), 0);
     EXPECT_EQ(sim.Stop().status, 0);
-    std::ifstream in(saved);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = testing_support::FileText(saved);
     for (const char* member : {"\"D100\": 1234", "\"D101\": 5", "\"M5\": true", "\"X17\": true", "\"W1F\": 31", "\"LZ1\": 70000"})
         EXPECT_NE(text.find(member), std::string::npos) << member << " in " << text;
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
+#include "support/FileText.h"
 #include "support/ShellLine.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
@@ -13,12 +13,6 @@
 using namespace testing_support;
 
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
 {
@@ -55,8 +49,8 @@ TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
     std::ofstream(printed) << text;
     std::string errors;
     ASSERT_EQ(fx5::RunToEnd(FX5_CONFIG_PATH, {"compile", printed, "-o", blob2}, errors), 0) << errors;
-    EXPECT_EQ(ReadFile(blob), ReadFile(blob2));
-    EXPECT_FALSE(ReadFile(blob).empty());
+    EXPECT_EQ(FileText(blob), FileText(blob2));
+    EXPECT_FALSE(FileText(blob).empty());
 }
 
 // "-" reads standard input and writes standard output, so the tool joins
@@ -92,8 +86,8 @@ TEST(Fx5ConfigCommand, PipelinesThroughStandardStreamsAndLostOutputFails)
     // What went through the pipes is what the files give.
     std::string errors;
     ASSERT_EQ(RunShell(config({"compile", printed, "-o", dir + "pipe2.bin"}), errors), 0) << errors;
-    EXPECT_EQ(ReadFile(blob), ReadFile(dir + "pipe2.bin"));
-    EXPECT_FALSE(ReadFile(blob).empty());
+    EXPECT_EQ(FileText(blob), FileText(dir + "pipe2.bin"));
+    EXPECT_FALSE(FileText(blob).empty());
 }
 
 TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
