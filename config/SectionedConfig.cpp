@@ -110,21 +110,25 @@ bool DevicePropertySerilize::toDeviceProperty(std::shared_ptr<DevicePropertyConf
         const uint32_t version = LoadLe32(record + 8);
         const uint32_t valueAt = LoadLe32(record + 12);
         // Records whose stated lengths run past the section are skipped.
-        if (valueAt < kRecordHeaderBytes || valueAt > length || static_cast<uint64_t>(at) + length > size) continue;
+        if (valueAt < kRecordHeaderBytes || static_cast<uint64_t>(at) + length > size || static_cast<uint64_t>(at) + valueAt > size)
+            continue;
         const std::string rawName(reinterpret_cast<const char*>(record + kRecordHeaderBytes), valueAt - kRecordHeaderBytes);
         const std::string name = rawName.substr(0, rawName.find('\0'));
         auto property = properties->getPropertyFromName(name.c_str());
         if (!property || properties->getPropertyVersionFromName(name.c_str()) != version) continue;
-        const unsigned valueBytes = length - valueAt;
+        // A number is read at its offset whatever the record's length says, as
+        // long as the section holds it; a text runs to the record's end.
+        const uint64_t inSection = size - at - valueAt;
+        const unsigned valueBytes = length > valueAt ? length - valueAt : 0;
         const unsigned char* value = record + valueAt;
         switch (kind) {
         case KIND_INT:
         case KIND_INT2:
         case KIND_ENUM:
-            if (valueBytes >= 4) property->SetProValueInt(static_cast<int>(LoadLe32(value)));
+            if (inSection >= 4) property->SetProValueInt(static_cast<int>(LoadLe32(value)));
             break;
         case KIND_DOUBLE:
-            if (valueBytes >= 8) {
+            if (inSection >= 8) {
                 double d;
                 std::memcpy(&d, value, 8);
                 property->SetProValueDouble(d);

@@ -110,9 +110,8 @@ bool AddressOf(ZOLT_DATA& data, int type, CString field, int& address)
 }
 
 // The data-type option of a named data type for the register type.
-bool OptionOf(int type, CString name, int& option)
+bool OptionOf(int type, const CString& name, int& option)
 {
-    name.Trim().MakeUpper();
     if (name.GetLength() < 2) return false;
     const int count = static_cast<int>(SELECT2_DWORD_PROPERTYNUM[type]);
     if (count == 0) {
@@ -244,14 +243,16 @@ bool ParsePart(ZOLT_DATA& data, int index, const CString& part, ParsedCommand& c
         CString types = f[2];
         while (!types.IsEmpty()) {
             const int open = types.Find('['), close = types.Find(']');
-            if (open != 0 || close < 0 || !OptionOf(type, types.Mid(1, close - 1), option)) return false;
+            // Only the bracketed names are trimmed and upper-cased.
+            if (open != 0 || close < 0 || !OptionOf(type, types.Mid(1, close - 1).Trim().MakeUpper(), option)) return false;
             options.push_back(option);
             types = types.Mid(close + 1).Trim();
         }
-        // The repetitions follow the generator's rule for counts.
-        const unsigned repeat = GeneratedRowCount(CountOf(data, f[3]));
-        if (options.empty()) return false;
-        for (unsigned r = 0; r < repeat; ++r)
+        // No repetition names nothing to read or write; more than a count
+        // of rows may have would only hold the panel's thread.
+        const int repeat = CountOf(data, f[3]);
+        if (options.empty() || repeat <= 0 || repeat > static_cast<int>(MAX_GENERATED_ROWS)) return false;
+        for (int r = 0; r < repeat; ++r)
             for (int o : options)
                 if (!Generate(info, o, 1, out)) return false;
         command.blockWidth = static_cast<int>(options.size());

@@ -16,10 +16,12 @@ const EndCodeInfo kEndCodes[] = {
     {0xC058, "DATA_LENGTH", "the request data length does not match the data"},
     {endcode::kUnsupportedCommand, "UNSUPPORTED_COMMAND", "a command or subcommand the controller does not support"},
     {endcode::kDeviceNotFound, "DEVICE_NOT_ACCESSIBLE", "a device code the controller does not have or cannot reach"},
-    {endcode::kWrongUnit, "WRONG_REQUEST", "a request the device cannot take (bit units on a word device)"},
-    {0xC05F, "NOT_EXECUTABLE", "a request the target cannot execute"},
-    {0xC060, "WRONG_CONTENT", "the request's content is wrong"},
+    {endcode::kWrongUnit, "WRONG_REQUEST", "a request the device cannot take (bit units on a word device, a double word in a batch)"},
+    {endcode::kNotExecutable, "NOT_EXECUTABLE", "a request the target cannot execute (a route to another station)"},
+    {endcode::kWrongContent, "WRONG_CONTENT", "the request's content is wrong"},
     {endcode::kLengthMismatch, "LENGTH_MISMATCH", "the request data length does not match the point count"},
+    {endcode::kPasswordMismatch, "PASSWORD_MISMATCH", "the remote password is wrong"},
+    {endcode::kPasswordLocked, "PASSWORD_LOCKED", "the remote password locks the controller: unlock first"},
 };
 const unsigned kEndCodeCount = sizeof kEndCodes / sizeof kEndCodes[0];
 

@@ -17,7 +17,11 @@ constexpr uint16_t kDeviceOutOfRange = 0xC056;       // start + count past the a
 constexpr uint16_t kUnsupportedCommand = 0xC059;     // command or subcommand
 constexpr uint16_t kDeviceNotFound = 0xC05B;         // unknown device code
 constexpr uint16_t kWrongUnit = 0xC05C;              // bit units on a word device
+constexpr uint16_t kNotExecutable = 0xC05F;          // a route to another station, which this controller does not relay
+constexpr uint16_t kWrongContent = 0xC060;           // bit data other than 0 or 1, a RUN mode of no meaning
 constexpr uint16_t kLengthMismatch = 0xC061;         // request data length
+constexpr uint16_t kPasswordMismatch = 0xC200;       // remote password wrong
+constexpr uint16_t kPasswordLocked = 0xC201;         // a request on a connection the remote password locks
 } // namespace endcode
 
 struct EndCodeInfo {

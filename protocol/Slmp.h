@@ -51,8 +51,12 @@ constexpr int kMaxRequestPoints = 0xFFFF;
 CString DeviceReference(unsigned address, const char* deviceCode);
 // A 16-bit count, low byte first.
 CString Count16(unsigned count);
-// Prefixes a body (monitoring timer onwards) with the header and its length.
-CString WithHeader(const CString& body);
+// The request data length is 16 bits: a body longer than this would wrap it,
+// and the controller would take the rest of the body as further requests.
+constexpr int kMaxRequestDataBytes = 0xFFFF;
+// Prefixes a body (monitoring timer onwards) with the header and its length;
+// false, with `request` untouched, when the length field cannot carry it.
+bool WithHeader(const CString& body, CString& request);
 // The read request for `words` words (or one double word) at `address`;
 // the second form writes it over `out`, reusing its room.
 CString ReadRequest(unsigned registerType, unsigned address, int words);

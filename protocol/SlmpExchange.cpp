@@ -126,11 +126,15 @@ int CDevServer::SvrExchange(ZOLT_DATA& data, const CString& request, int expecte
     const uint64_t start = Zolt_GetTickCount();
     for (;;) {
         // Bytes past the expected length are received and dropped.
+        const size_t before = answer.size();
         const int got = ReceivePass(data, [&answer, expected](const unsigned char* piece, int n) {
             const int room = expected - static_cast<int>(answer.size());
             const int take = n < room ? n : (room > 0 ? room : 0);
             answer.insert(answer.end(), piece, piece + take);
         });
+        // A pass the channel ends with a failure delivers nothing: its bytes
+        // may be half of an answer nobody can vouch for.
+        if (got < 0) answer.resize(before);
         if (got <= 0) {
             if (Zolt_GetTickCount() - start >= wait) break;
             Zolt_Sleep(kPollPauseMs);

@@ -69,10 +69,13 @@ CString DeviceReference(unsigned address, const char* deviceCode)
 
 CString Count16(unsigned count) { return CString(HexLittleEndian(count & 0xFFFFu, 2)); }
 
-CString WithHeader(const CString& body)
+bool WithHeader(const CString& body, CString& request)
 {
     // The data length counts the bytes from the monitoring timer on.
-    return CString(kHeaderPrefix + HexLittleEndian(static_cast<unsigned>(body.GetLength() / 2), 2) + body.str());
+    const int bytes = body.GetLength() / 2;
+    if (bytes > kMaxRequestDataBytes) return false;
+    request = CString(kHeaderPrefix + HexLittleEndian(static_cast<unsigned>(bytes), 2) + body.str());
+    return true;
 }
 
 void ReadRequestInto(CString& out, unsigned registerType, unsigned address, int words)

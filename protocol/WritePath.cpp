@@ -166,9 +166,9 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
         const CString text = firstRow + 1 < strings.GetSize() ? strings[firstRow + 1] : CString();
         const unsigned points = (length + 1) / 2;
         if (points == 0 || points > static_cast<unsigned>(slmp::kMaxRequestPoints)) return WRITE_ORDER_NOTHING;
-        request = slmp::WithHeader(CString(slmp::kBatchWriteWordsBody) + slmp::DeviceReference(address, deviceCode) +
-                                   slmp::Count16(points) + EncodeString(*dev, text, length));
-        return kWriteResponse;
+        const CString body = CString(slmp::kBatchWriteWordsBody) + slmp::DeviceReference(address, deviceCode) + slmp::Count16(points) +
+                             EncodeString(*dev, text, length);
+        return slmp::WithHeader(body, request) ? kWriteResponse : WRITE_ORDER_NOTHING;
     }
 
     const int points = RunSpan(*first, *last);
@@ -209,9 +209,9 @@ int CDevBas::mfFormWriteOrder(ZOLT_DATA& data, CArray<double, double>& values, C
     } else if (!WordUnitData(data, table, firstRow, lastRow, type, address, points, values, payload)) {
         return HasBitRow(table, firstRow, lastRow) ? WRITE_ORDER_IMAGE_UNREAD : WRITE_ORDER_NOTHING;
     }
-    request = slmp::WithHeader(CString(wordLen == 0 ? slmp::kBatchWriteBitsBody : slmp::kBatchWriteWordsBody) +
-                               slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) + payload);
-    return kWriteResponse;
+    const CString body = CString(wordLen == 0 ? slmp::kBatchWriteBitsBody : slmp::kBatchWriteWordsBody) +
+                         slmp::DeviceReference(address, deviceCode) + slmp::Count16(static_cast<unsigned>(points)) + payload;
+    return slmp::WithHeader(body, request) ? kWriteResponse : WRITE_ORDER_NOTHING;
 }
 
 // Builds, sends and checks one write. 11 (the answer's size): written;

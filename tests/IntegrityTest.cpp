@@ -22,44 +22,45 @@ protected:
     const size_t d = *sim::AreaByName("D");
 };
 
-// A read of one word is answered with 13 bytes; cut by 1 … 6 it holds 12 … 7.
-TEST_F(Integrity, BitWriteAfterACutReadAnswerUsedToClearTheOther15Bits)
-{
-    for (int cut = 1; cut <= 6; ++cut) {
-        memory.SetWord(d, 6, 0xFFFF);
-        Build({MakeRow(REG_D, 6, 3)});
-        comm.ClearRequests();
-        comm.faults().cutBytes = cut;
-        int zero = 0;
-        layer->WriteChannel(0, DATATYPE_INT, &zero);
-        EXPECT_EQ(memory.GetWord(d, 6), 0xFFFF) << "answer of " << 13 - cut << " bytes";
-        EXPECT_EQ(Writes(), 0u) << "answer of " << 13 - cut << " bytes: nothing may be written";
-        EXPECT_EQ(comm.requests().size(), 3u) << "three attempts, each only a read";
-    }
-}
-
-TEST_F(Integrity, CollectionOfAnAnswerCutInItsEndCodeReportsTheEndCodeNotAByteCount)
+// A read of one word is answered with 13 bytes; cut by 1 … 6 it holds 12 …
+// 7, and a missing end code is not "0000". Every operation fails on it:
+// collection reports it and delivers nothing, a bit write (which reads the
+// word first) writes nothing, a direct read cut in its end code leaves its
+// host variable.
+TEST_F(Integrity, AnAnswerCutAnywhereFailsEveryOperation)
 {
     struct Case {
         int forcedEndCode, cut, status;
     };
     const Case cases[] = {
-        {0xC051, 1, 100 + 0x51}, // 10 bytes: only the end code's low byte
-        {0xC051, 2, 100},        // 9 bytes: no end code at all
-        {0xC051, 4, 100},        // 7 bytes
-        {-1, 2, -11},            // end code "0000" but no data: wrong length
-        {-1, 1, -12},
+        {-1, 1, -12},            // "0000" but a byte of data missing: wrong length
+        {-1, 2, -11},            // "0000" and no data
+        {-1, 3, 100},            // only the end code's low byte
+        {-1, 6, 100},            // 7 bytes: no end code at all
+        {0xC051, 1, 100 + 0x51}, // 10 bytes of an error answer: the low byte
+        {0xC051, 2, 100},
     };
+    store.variables["st"] = 0.0;
     for (const Case& c : cases) {
-        memory.SetWord(d, 6, 4321);
-        Build({MakeRow(REG_D, 6, CHLCODE_WUB)});
-        Plan();
+        SCOPED_TRACE(std::to_string(c.forcedEndCode) + " cut " + std::to_string(c.cut));
+        memory.SetWord(d, 7, 0xFFFF);
+        Build({MakeRow(REG_D, 6, CHLCODE_WUB), MakeRow(REG_D, 7, 3)});
+        Plan({1, 0});
         store.channels.clear();
-        comm.faults() = sim::Faults{};
         comm.faults().forcedEndCode = c.forcedEndCode;
         comm.faults().cutBytes = c.cut;
-        EXPECT_EQ(Collect(), c.status) << c.forcedEndCode << " cut " << c.cut;
+        EXPECT_EQ(Collect({1, 0}), c.status);
         EXPECT_TRUE(store.channels.empty()) << "no value from a failed read";
+        comm.ClearRequests();
+        int zero = 0;
+        layer->WriteChannel(1, DATATYPE_INT, &zero);
+        EXPECT_EQ(memory.GetWord(d, 7), 0xFFFF);
+        EXPECT_EQ(Writes(), 0u) << "nothing may be written";
+        EXPECT_EQ(comm.requests().size(), 3u) << "three attempts, each only a read";
+        if (c.status < 100) continue;
+        store.variables["out"] = 55.0;
+        EXPECT_EQ(layer->DevIOCtrl("READ(D,6,WUB=out,st)"), c.status);
+        EXPECT_EQ(std::get<double>(store.variables["out"]), 55.0);
     }
 }
 
@@ -139,6 +140,8 @@ TEST_F(Integrity, ABlockNoRequestCanCarryIsRefusedAndMarkedFailed)
         {MakeRow(REG_D, 1000, CHLCODE_STRING, 80000), 100 + 0xC051, 1},
         // A device number the frame's three bytes cannot hold.
         {MakeRow(REG_D, 0x1000064, CHLCODE_WUB), 1, 0},
+        // A string of no bytes: a request for no points.
+        {MakeRow(REG_D, 1000, CHLCODE_STRING, 0), 1, 0},
     };
     memory.SetWord(d, 100, 99);
     for (const Case& c : cases) {
@@ -153,35 +156,42 @@ TEST_F(Integrity, ABlockNoRequestCanCarryIsRefusedAndMarkedFailed)
     }
 }
 
-TEST_F(Integrity, DeviceNumbersBeyond24BitsUsedToAddressTheMaskedDevice)
+// A write's 16-bit data length counts the bytes after it: a string whose
+// request it cannot count would wrap it, and the rest of the operator's text
+// would reach the controller as further requests.
+TEST_F(Integrity, StringWritesWhoseDataLengthWouldWrapSendNothing)
+{
+    const struct {
+        unsigned bytes;
+        size_t writes;
+    } cases[] = {{65522, 3}, {65524, 0}, {65530, 0}}; // the controller refuses 32 761 words: three attempts
+    for (const auto& c : cases) {
+        Build({MakeRow(REG_D, 1000, CHLCODE_STRING, c.bytes)}, DATATYPE_STRING);
+        comm.ClearRequests();
+        std::string text(c.bytes, 'A');
+        layer->WriteChannel(0, DATATYPE_STRING, &text[0]);
+        ASSERT_EQ(Writes(), c.writes) << c.bytes;
+        if (c.writes) {
+            EXPECT_EQ(comm.requests()[0][7] | comm.requests()[0][8] << 8, 0xFFFE) << "the largest length the field holds";
+        }
+    }
+}
+
+// Device numbers beyond the frame's three bytes used to address the masked
+// device; the 8-bit codes fill no whole word, which a word write needs, and
+// a code of no number gives no text at all.
+TEST_F(Integrity, WritesNoFrameCanSayFaithfullySendNothing)
 {
     memory.SetWord(d, 100, 0x1234);
-    Build({MakeRow(REG_D, 0x1000064, CHLCODE_WUB), MakeRow(REG_D, 0x1000064, 3, 3), MakeRow(REG_LZ, 0x1000001, CHLCODE_DUB)});
-    for (int channel = 0; channel < 3; ++channel) {
+    Build({MakeRow(REG_D, 0x1000064, CHLCODE_WUB), MakeRow(REG_D, 0x1000064, 3, 3), MakeRow(REG_LZ, 0x1000001, CHLCODE_DUB),
+           MakeRow(REG_D, 100, CHLCODE_BUB), MakeRow(REG_D, 101, CHLCODE_BB), MakeRow(REG_D, 102, CHLCODE_BD), MakeRow(REG_D, 103, 90)});
+    for (int channel = 0; channel < 7; ++channel) {
         comm.ClearRequests();
         int value = 1;
-        layer->WriteChannel(channel, DATATYPE_INT, &value);
+        EXPECT_EQ(layer->WriteChannel(channel, DATATYPE_INT, &value), 0) << "channel " << channel << " has its row";
         EXPECT_TRUE(comm.requests().empty()) << channel;
     }
     EXPECT_EQ(memory.GetWord(d, 100), 0x1234);
-}
-
-TEST_F(Integrity, ValuesBeyond32BitsSaturateInsteadOfWrapping)
-{
-    struct Case {
-        double value;
-        const char* data;
-    };
-    const Case cases[] = {{5e9, "FFFFFFFF"}, {-5e9, "00000080"}, {4294967295.0, "FFFFFFFF"}};
-    for (const Case& c : cases) {
-        Build({MakeRow(REG_D, 0, CHLCODE_DUB)});
-        comm.ClearRequests();
-        double value = c.value;
-        layer->WriteChannel(0, DATATYPE_DOUBLE, &value);
-        ASSERT_EQ(comm.requests().size(), 1u);
-        const std::string frame = Hex(comm.requests()[0]);
-        EXPECT_EQ(frame.substr(frame.size() - 8), c.data) << c.value;
-    }
 }
 
 class MultiBitWrites : public Integrity {

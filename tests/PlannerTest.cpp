@@ -59,9 +59,15 @@ TEST_F(Planning, EdgeCases)
     EXPECT_EQ(PlanShape({MakeRow(REG_D, 0, W), MakeRow(REG_D, 1, W, 0, 1), MakeRow(REG_D, 30, W)}), (S{{0, 0, 1}, {2, 2, 1}}));
     EXPECT_EQ(PlanShape(Run(REG_D, 0, 3, W), 0, {1, 2, 1}), (S{{0, 2, 3}}));
     EXPECT_EQ(PlanShape({MakeRow(REG_D, 0, W), MakeRow(REG_W, 0, W)}), (S{{0, 0, 1}, {1, 1, 1}}));
+    EXPECT_EQ(PlanShape({MakeRow(REG_X, 0, CHLCODE_BITDEVICE), MakeRow(REG_X, 5, CHLCODE_BITDEVICE)}), (S{{0, 1, 6}})) << "X links too";
     // A long string stays one block longer than the limit.
     EXPECT_EQ(PlanShape({MakeRow(REG_D, 0, CHLCODE_STRING, 200)}), (S{{0, 0, 100}}));
     EXPECT_TRUE(PlanShape(Run(REG_D, 0, 3, W), 0, {0, 0, 0}).empty());
+    // A stored per-type limit below the table's bounds linking.
+    Build({MakeRow(REG_D, 0, W), MakeRow(REG_D, 5, W)});
+    layer->Dev().m_arTypeLimit[REG_D] = 4;
+    Plan();
+    EXPECT_EQ(layer->Dev().m_nRankNum, 2);
 }
 
 TEST_F(Planning, RandomChannelSetsLieInExactlyOneBlockWithinTheLimits)

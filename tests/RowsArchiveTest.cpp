@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "config/DevTable.h"
@@ -76,6 +77,28 @@ TEST(DevRow, ArchiveRoundTripAndLayout)
     EXPECT_EQ(back.GetdwValue(ROW_ADDRESS), 1234u);
     EXPECT_EQ(back.GetdwValue(ROW_RWFLAG), 1u);
     EXPECT_STREQ(back.Name().c_str(), "R1234");
+
+    // A table stores its rows, ordered or (the legacy form) as its row array
+    // holds them, and reads them back in that order.
+    const auto roundTrip = [](CDevTable& table) {
+        COwnerArchive stored;
+        table.Serialize(stored);
+        stored.SetPosition(0);
+        stored.SvrChangeMode(COwnerArchive::ARCHIVE_LOAD);
+        CDevTable loaded;
+        loaded.Serialize(stored);
+        std::vector<unsigned> addresses;
+        for (int i = 0; i < loaded.m_arRow.GetSize(); ++i) addresses.push_back(loaded.m_arRow[i].GetdwValue(ROW_ADDRESS));
+        return addresses;
+    };
+    CDevTable ordered, legacy;
+    for (unsigned address : {5u, 1u}) {
+        CDevRow row = MakeRow(7, address, 83);
+        ordered.Insert(row);
+        legacy.m_arRow.Add(row);
+    }
+    EXPECT_EQ(roundTrip(ordered), (std::vector<unsigned>{1, 5}));
+    EXPECT_EQ(roundTrip(legacy), (std::vector<unsigned>{5, 1}));
 }
 
 TEST(OwnerArchive, GrowthModesAndHeader)
@@ -118,33 +141,35 @@ TEST(OwnerArchive, GrowthModesAndHeader)
     EXPECT_EQ(shortOne.GetPosition(), ARCHIVE_GROW_STEP - 2);
 }
 
-// A legacy configuration with two rows, as the plain layer reads it.
+// A legacy configuration with two rows, byte by byte as the old tool stored
+// it: the archive header (version 20000), the parameter, second and third
+// value arrays (each a count and its values), a word, the rows (a count, then
+// each row's properties in order, its name as a length and bytes), and the 34
+// type limits when given.
 std::vector<unsigned char> LegacyBlob(unsigned paramCount, bool withLimits, unsigned legacy3Values = 0)
 {
-    ZOLT_DATA state;
-    CDevBas::mfCheckDevDataInit(state);
-    DEV_DATA& dev = *state.m_pDevData;
-    dev.m_arDevParam.SetSize(static_cast<int>(paramCount));
-    for (unsigned i = 0; i < paramCount; ++i) dev.m_arDevParam[static_cast<int>(i)] = 500 + i;
-    dev.m_arLegacy2.SetSize(2);
-    dev.m_arLegacy2[1] = 77;
-    dev.m_dwLegacyWord = 42;
-    dev.m_arLegacy3.SetSize(static_cast<int>(legacy3Values));
-    CDevRow d = MakeRow(7, 100, 83);
-    d.StringAt(ROW_NAME) = "D0100";
-    CDevRow m = MakeRow(2, 5, 32);
-    dev.m_pTable->m_arRow.Add(d);
-    dev.m_pTable->m_arRow.Add(m);
-    if (withLimits) {
-        for (int t = 0; t < REGISTER_TYPE_COUNT; ++t) dev.m_arTypeLimit[t] = 10 + static_cast<unsigned>(t);
-    } else {
-        dev.m_arTypeLimit.SetSize(0);
+    std::vector<unsigned char> out = {0x20, 0x4E};
+    auto put = [&out](size_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    put(paramCount);
+    for (unsigned i = 0; i < paramCount; ++i) put(500 + i);
+    for (size_t v : {2, 0, 77}) put(v);
+    put(legacy3Values);
+    for (unsigned i = 0; i < legacy3Values; ++i) put(0);
+    put(42);
+    put(2);
+    // Read/write flag, type, address, bit, data type, fast flag, read cap;
+    // the name; the logical address.
+    for (const auto& [type, address, code, name] :
+         {std::tuple{7u, 100u, 83u, std::string("D0100")}, std::tuple{2u, 5u, 32u, std::string()}}) {
+        for (size_t v : {2u, type, address, 0u, code, 0u, 0u}) put(v);
+        put(name.size());
+        out.insert(out.end(), name.begin(), name.end());
+        put(address);
     }
-    COwnerArchive archive;
-    CDevBas::mfSerializeToOld(dev, archive);
-    std::vector<unsigned char> blob(archive.GetData(), archive.GetData() + archive.GetPosition());
-    CDevBas::mfDeleteMydata(state, nullptr);
-    return blob;
+    for (unsigned t = 0; withLimits && t < REGISTER_TYPE_COUNT; ++t) put(10 + t);
+    return out;
 }
 
 class LegacyLayer : public CDevCtrl {
@@ -193,7 +218,10 @@ TEST(LegacyConfig, OlderParameterLayoutsKeepTheDefaults)
 TEST(LegacyConfig, TruncatedDataReadZerosAndLoadWithoutRefusal)
 {
     const std::vector<unsigned char> full = LegacyBlob(4, true);
-    for (size_t cut = 1; cut < full.size(); ++cut) {
+    const size_t rowCountAt = 2 + 4 + 16 + 4 + 8 + 4 + 4;
+    // In the header, the parameter count, a parameter, the row count, a
+    // row's name, the limits.
+    for (size_t cut : {size_t{1}, size_t{4}, size_t{9}, rowCountAt + 2, rowCountAt + 4 + 30, full.size() - 1}) {
         LegacyLayer layer;
         // Reads past the data find the zero padding: the load still succeeds.
         EXPECT_EQ(layer.InitDevice(full.data(), static_cast<int>(cut)), 0) << "cut at " << cut;
@@ -210,7 +238,6 @@ TEST(LegacyConfig, TruncatedDataReadZerosAndLoadWithoutRefusal)
     EXPECT_EQ(layer.Dev()->m_arDevParam[0], 500u) << "the values that follow the count";
     // A row count of 0xFFFFFFFF makes no billions of rows either.
     std::vector<unsigned char> rows = LegacyBlob(4, false);
-    const size_t rowCountAt = 2 + 4 + 16 + 4 + 8 + 4 + 4;
     for (size_t i = 0; i < 4; ++i) rows[rowCountAt + i] = 0xFF;
     LegacyLayer rowLayer;
     EXPECT_EQ(rowLayer.InitDevice(rows.data(), static_cast<int>(rows.size())), 0);

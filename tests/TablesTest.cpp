@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "config/DevTables.h"
+#include "support/FileText.h"
 
 namespace {
 
@@ -58,53 +63,75 @@ TEST(RegisterTable, AllThirtyFourTypes)
     EXPECT_STREQ(CHLTYPE_STR_033, CHLTYPE_STR_PROPERTYNAME[33]);
 }
 
-TEST(RegisterTable, OptionListsSitAtTheirOffsets)
+// The name tables, typed out apart from the code: section name, then one
+// entry a line, or "numbers:" and the numbers of the table.
+std::map<std::string, std::vector<std::string>> TypedTables()
 {
-    const std::pair<int, int> offsets[] = {{REG_D, 0},     {REG_W, 24},    {REG_TN, 47},   {REG_SN, 70}, {REG_CN, 93},
-                                           {REG_LCN, 116}, {REG_SW, 152},  {REG_SD, 175},  {REG_Z, 199}, {REG_LZ, 222},
-                                           {REG_R, 258},   {REG_LTN, 282}, {REG_LSTN, 318}};
-    for (auto [type, offset] : offsets) EXPECT_EQ(Select2OptionOffset(type), offset) << type;
-    EXPECT_EQ(Select2OptionOffset(REG_LSTN) + 36, SELECT2_OPTION_TOTAL);
-
-    const std::string string = "ASCII字符串";
-    for (int t = 0; t < REGISTER_TYPE_COUNT; ++t) {
-        const int n = static_cast<int>(SELECT2_DWORD_PROPERTYNUM[t]);
-        if (n == 0) continue;
-        const char* const* list = SELECT2_STR_PROPERTYNAME + Select2OptionOffset(t);
-        EXPECT_STREQ(list[0], "通道的第00位");
-        EXPECT_STREQ(list[15], "通道的第15位");
-        if (n == 36) {
-            EXPECT_STREQ(list[31], "通道的第31位");
-            EXPECT_STREQ(list[32], "32位 无符号二进制");
-            EXPECT_STREQ(list[35], "32位 浮点数");
-        } else {
-            EXPECT_STREQ(list[16], "16位 无符号二进制");
-            EXPECT_STREQ(list[22], "32位 浮点数");
+    std::istringstream in(testing_support::FileText(std::string(FX5_SOURCE_DIR) + "/tests/data/name-tables.txt"));
+    std::map<std::string, std::vector<std::string>> tables;
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            section = line.substr(1, line.size() - 2);
+            continue;
         }
-        // Only D, SD and R offer the string option.
-        EXPECT_EQ(string == list[n - 1], t == REG_D || t == REG_SD || t == REG_R) << t;
+        std::vector<std::string>& entries = tables[section];
+        const std::string numbersMark = "numbers:";
+        if (line.compare(0, numbersMark.size(), numbersMark) != 0) {
+            entries.push_back(line);
+            continue;
+        }
+        std::istringstream numbers(line.substr(numbersMark.size()));
+        for (std::string n; numbers >> n;) entries.push_back(n);
     }
+    return tables;
 }
 
-TEST(VocabularyTables, NamesKeywordsAndTagMaps)
+template <class T, size_t N>
+std::vector<std::string> Entries(const T (&table)[N], size_t from = 0, size_t count = N)
 {
-    EXPECT_STREQ(DATATYPE_STR_NAME[0], "BUB");
-    EXPECT_STREQ(DATATYPE_STR_NAME[9], "DF");
-    EXPECT_STREQ(DATATYPE_STR_NAME[10], "STR");
-    EXPECT_STREQ(DATATYPE_STR_BITNAME[7], "BT07");
-    EXPECT_STREQ(DATATYPE_STR_SELECT2BITNAME[31], "通道的第31位");
-    EXPECT_STREQ(IOCTRL_STR_PROPERTYNAME[0], "READ");
-    EXPECT_STREQ(IOCTRL_STR_PROPERTYNAME[11], "WriteMutiReg");
-    EXPECT_STREQ(DEV_STR_PROPERTYNAME[3], "字符串解码顺序");
-    EXPECT_STREQ(DEV_STR_PROPERTLIST[1], "1 - 按连续地址分块");
-    EXPECT_STREQ(DEVROW_STR_PROPERTYNAME[7], "通道名称");
-    EXPECT_EQ(DEVROW_STR_CHLNAME, DEVROW_STR_PROPERTYNAME[7]);
-    EXPECT_EQ(TAG_TYPE_MAP[1], 2);
-    EXPECT_EQ(TAG_TYPE_MAP[21], -1);
-    EXPECT_EQ(CONVERT_DATATYPE_OPTION[5], CONVERT_DATATYPE_OPTION[7]);
-    int readOnly = 0;
-    for (int t = 0; t < REGISTER_TYPE_COUNT; ++t) readOnly += CHLTYPE_DWORD_RWFLAG[t] == 0;
-    EXPECT_EQ(readOnly, 1);
+    std::vector<std::string> out;
+    for (size_t i = from; i < from + count && i < N; ++i) {
+        if constexpr (std::is_arithmetic_v<T>)
+            out.push_back(std::to_string(table[i]));
+        else
+            out.push_back(table[i]);
+    }
+    return out;
+}
+
+TEST(NameTables, EveryTableInFullAsTyped)
+{
+    auto typed = TypedTables();
+    ASSERT_EQ(typed.size(), 16u) << "the data file was read";
+    const std::pair<const char*, std::vector<std::string>> tables[] = {
+        {"DATATYPE_STR_NAME", Entries(DATATYPE_STR_NAME)},
+        {"DATATYPE_STR_SELECT2NAME", Entries(DATATYPE_STR_SELECT2NAME)},
+        {"DATATYPE_STR_BITNAME", Entries(DATATYPE_STR_BITNAME)},
+        {"DATATYPE_STR_SELECT2BITNAME", Entries(DATATYPE_STR_SELECT2BITNAME)},
+        {"DEV_STR_PROPERTYNAME", Entries(DEV_STR_PROPERTYNAME)},
+        {"DEV_STR_PROPERTLIST", Entries(DEV_STR_PROPERTLIST)},
+        {"DEVROW_STR_PROPERTYNAME", Entries(DEVROW_STR_PROPERTYNAME)},
+        {"DEVROW_DWORD_PROPERTYTYPE", Entries(DEVROW_DWORD_PROPERTYTYPE)},
+        {"DEVROW_DWORD_PROPERTYTAXIS", Entries(DEVROW_DWORD_PROPERTYTAXIS)},
+        {"IOCTRL_STR_PROPERTYNAME", Entries(IOCTRL_STR_PROPERTYNAME)},
+        {"TAG_TYPE_MAP", Entries(TAG_TYPE_MAP)},
+        {"CONVERT_DATATYPE_ARRAY", Entries(CONVERT_DATATYPE_ARRAY)},
+        {"CONVERT_DATATYPE_OPTION", Entries(CONVERT_DATATYPE_OPTION)},
+    };
+    for (const auto& [name, entries] : tables) EXPECT_EQ(entries, typed[name]) << name;
+    // Each word type's option list, one after the other in type order.
+    size_t offset = 0;
+    for (int t = 0; t < REGISTER_TYPE_COUNT; ++t) {
+        const size_t n = SELECT2_DWORD_PROPERTYNUM[t];
+        if (n == 0) continue;
+        EXPECT_EQ(Entries(SELECT2_STR_PROPERTYNAME, offset, n), typed["options-" + std::to_string(n)]) << "type " << t;
+        EXPECT_EQ(static_cast<size_t>(Select2OptionOffset(t)), offset) << "type " << t;
+        offset += n;
+    }
+    EXPECT_EQ(offset, 354u);
+    EXPECT_EQ(static_cast<size_t>(SELECT2_OPTION_TOTAL), offset);
 }
 
 } // namespace

@@ -128,7 +128,8 @@ TEST_F(TagDriver, TruncatedOrCraftedBlobsAreRefusedOrEndTheChannelListAndTheDevi
 {
     const std::vector<unsigned char> good = Blob(PlantTree(), kPaths);
     const size_t listAt = 16 + utils::LoadLe32(good.data() + 8);
-    for (size_t cut = 1; cut < good.size(); ++cut) {
+    // Cut in the prefix, the container, at the channel count, inside a path.
+    for (size_t cut : {size_t{1}, size_t{15}, size_t{40}, listAt - 1, listAt, listAt + 2, listAt + 4, listAt + 9, good.size() - 1}) {
         std::vector<unsigned char> part(good.begin(), good.begin() + static_cast<long>(cut));
         if (cut < listAt) {
             EXPECT_EQ(Init(part), static_cast<int>(0x80000001u)) << "cut at " << cut;
@@ -205,6 +206,19 @@ TEST_F(TagDriver, CollectsTaggedValuesAndRebindsToOtherElements)
     EXPECT_EQ(driver->Table()->Row(driver->HostToRow()[1])->GetdwValue(ROW_ADDRESS), 106u) << "offsets count from the first binding";
     EXPECT_EQ(driver->SetChannelAddress(1, 0), 0);
     EXPECT_EQ(driver->Table()->Row(driver->HostToRow()[1])->GetdwValue(ROW_ADDRESS), 101u);
+    // A refused load leaves the channels as they were: they keep collecting
+    // and writing, and rebinding finds no tag in the new, empty tree.
+    EXPECT_EQ(driver->InitDevice(nullptr, 0), static_cast<int>(0x80000001u));
+    memory.SetWord(d, 101, 4321);
+    Refer(channels);
+    ASSERT_EQ(CollectRound(channels), 0);
+    EXPECT_EQ(store.Number(1), 4321);
+    int value = 12;
+    EXPECT_EQ(driver->WriteChannel(0, DATATYPE_INT, &value), 0);
+    EXPECT_EQ(memory.GetWord(d, 50), 12);
+    EXPECT_EQ(driver->SetChannelAddress(1, 1), 300002);
+    ASSERT_EQ(Init(Blob(PlantTree(), kPaths)), 0);
+    EXPECT_EQ(driver->SetChannelAddress(1, 5), 0);
     EXPECT_EQ(driver->SetChannelAddress(1, -5), 300002) << "index 4294967295 names no tag";
     EXPECT_EQ(driver->SetChannelAddress(0, 1), 300001) << "a path without an index";
     EXPECT_EQ(driver->_SetChlTag(0, 1, 1, 0), 100000 + 0 + 1 - channels);
@@ -216,8 +230,8 @@ TEST_F(TagDriver, CollectsTaggedValuesAndRebindsToOtherElements)
 TEST_F(TagDriver, RebindingChecksTagTypes)
 {
     std::vector<TreeSerialize::NodeSpec> mixed;
-    const uint32_t types[] = {3, 11, 3, 19};
-    for (uint32_t i = 0; i < 4; ++i)
+    const uint32_t types[] = {3, 11, 3, 19, 20};
+    for (uint32_t i = 0; i < 5; ++i)
         mixed.push_back(Node(
             MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", types[i], REG_D, 10 + 10 * i, 0xFFFFFFFFu, 4)));
     const auto root = Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), mixed)});
@@ -225,6 +239,7 @@ TEST_F(TagDriver, RebindingChecksTagTypes)
     EXPECT_EQ(driver->_SetChlTag(1, 1, 1, 0), 200001) << "numeric to string is refused";
     EXPECT_EQ(driver->_SetChlTag(2, 1, 1, 0), 0) << "string to numeric is accepted";
     EXPECT_EQ(driver->_SetChlTag(1, 1, 3, 0), 200001);
+    EXPECT_EQ(driver->_SetChlTag(1, 1, 4, 0), 200001) << "numeric to type 20 is refused";
     EXPECT_EQ(driver->_SetChlTag(1, 2, 2, 0), 200001) << "the second channel cannot move from a string to v[3]";
     EXPECT_EQ(driver->Table()->Row(driver->HostToRow()[0])->GetdwValue(ROW_ADDRESS), 10u) << "a failed request changes no row";
 }

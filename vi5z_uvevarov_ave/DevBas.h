@@ -38,10 +38,6 @@ public:
     // planned, otherwise the failed read's or write's result.
     static int mfDevIOWriteAndRead(ZOLT_DATA& data, CString& arguments, int index);
 
-    // Writes a device record in the legacy layout (header, parameters, the
-    // two legacy arrays, the legacy word, the table's row array, the limits).
-    static void mfSerializeToOld(const DEV_DATA& dev, COwnerArchive& archive);
-
     // Per-type block limits from the constant table.
     static void mfDefaultTypeLimits(DEV_DATA& dev);
 };

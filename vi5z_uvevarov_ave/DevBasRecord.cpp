@@ -97,18 +97,6 @@ void CDevBas::mfDeserializeFromOld(ZOLT_DATA& data)
     for (int type = 0; type < REGISTER_TYPE_COUNT; ++type) *archive >> dev->m_arTypeLimit[type];
 }
 
-void CDevBas::mfSerializeToOld(const DEV_DATA& dev, COwnerArchive& archive)
-{
-    archive.SvrChangeMode(COwnerArchive::ARCHIVE_STORE);
-    for (const CArray<unsigned int, unsigned int>* values : {&dev.m_arDevParam, &dev.m_arLegacy2, &dev.m_arLegacy3}) {
-        archive << static_cast<unsigned>(values->GetSize());
-        for (int i = 0; i < values->GetSize(); ++i) archive << (*values)[i];
-    }
-    archive << dev.m_dwLegacyWord;
-    dev.m_pTable->Serialize(archive);
-    for (int type = 0; type < dev.m_arTypeLimit.GetSize(); ++type) archive << dev.m_arTypeLimit[type];
-}
-
 int CDevBas::mfDeleteMydata(ZOLT_DATA& data, DEV_DATA* copyTarget)
 {
     DEV_DATA* dev = data.m_pDevData;

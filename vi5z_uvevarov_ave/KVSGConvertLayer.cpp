@@ -50,16 +50,23 @@ void KVSGConvertLayer::DefineProperties(DevicePropertyConfigWraper& properties)
 int KVSGConvertLayer::InitDevice(const unsigned char* data, int length)
 {
     const uint64_t start = Zolt_GetTickCount();
-    // Rows refer to tags of the tree that is about to be replaced: a new
-    // load starts without them, whether or not it succeeds.
-    if (DEV_DATA* dev = m_data.m_pDevData) {
-        dev->m_pTable->Clear();
-        dev->m_arBlock.SetSize(0);
-        dev->m_nRankNum = 0;
+    if (data && length > 0) {
+        // A new load starts without the rows of the last one, whether or
+        // not it succeeds.
+        if (DEV_DATA* dev = m_data.m_pDevData) {
+            dev->m_pTable->Clear();
+            dev->m_arBlock.SetSize(0);
+            dev->m_nRankNum = 0;
+        }
+        m_vecHostToRow.clear();
+        m_vecRowToHost.clear();
+        m_mapChlRow.clear();
+        m_pRowsTree.reset();
+    } else if (!m_pRowsTree) {
+        // A refused call leaves the device as it was, but for the tree it
+        // replaces: the rows' tags live in the old one, which stays with them.
+        m_pRowsTree = m_pTagTree;
     }
-    m_vecHostToRow.clear();
-    m_vecRowToHost.clear();
-    m_mapChlRow.clear();
     m_pProperty = std::make_shared<DevicePropertyConfigWraper>();
     // The index views the tree's paths: it goes first.
     m_pTagIndex = std::make_shared<TagIndex>();

@@ -45,6 +45,9 @@ protected:
     std::shared_ptr<TagTree> m_pTagTree;
     std::shared_ptr<DevicePropertyConfigWraper> m_pProperty;
     std::shared_ptr<TagIndex> m_pTagIndex;
+    // The tree the rows' tags live in, while a refused InitDevice has
+    // replaced `m_pTagTree` under them.
+    std::shared_ptr<TagTree> m_pRowsTree;
     std::map<uint32_t, CDevRow> m_mapChlRow;
     std::vector<int32_t> m_vecHostRef;
 };
