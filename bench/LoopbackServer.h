@@ -10,7 +10,8 @@ inline sim::TcpServer& LoopbackServer()
 {
     static sim::DeviceMemory memory;
     static sim::TcpServer server(memory);
-    static const bool started = server.Start(0);
+    // A load test: the benchmarks' clients together exceed a controller's 8.
+    static const bool started = (server.SetClientLimit(sim::TcpServer::kMaxClients), server.Start(0));
     (void)started;
     return server;
 }

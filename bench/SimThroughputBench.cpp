@@ -32,9 +32,19 @@ int Connect(uint16_t port)
     return fd;
 }
 
-void BM_SimBatchRead64Words(benchmark::State& state)
+// The same server answering like a controller with a 10 ms scan.
+sim::TcpServer& ScanServer()
 {
-    const int fd = Connect(Server().Port());
+    static sim::DeviceMemory memory;
+    static sim::TcpServer server(memory);
+    static const bool started = (server.SetClientLimit(sim::TcpServer::kMaxClients), server.SetScanTime(10), server.Start(0));
+    (void)started;
+    return server;
+}
+
+void BatchReads(benchmark::State& state, sim::TcpServer& server)
+{
+    const int fd = Connect(server.Port());
     if (fd < 0) {
         state.SkipWithError("no connection");
         return;
@@ -63,6 +73,10 @@ void BM_SimBatchRead64Words(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
     ::close(fd);
 }
+void BM_SimBatchRead64Words(benchmark::State& state) { BatchReads(state, Server()); }
 BENCHMARK(BM_SimBatchRead64Words)->Threads(1)->Threads(8)->UseRealTime()->MinTime(1.0);
+// A client should expect about one answer a scan a connection: 100/s here.
+void BM_SimBatchRead64WordsScan10ms(benchmark::State& state) { BatchReads(state, ScanServer()); }
+BENCHMARK(BM_SimBatchRead64WordsScan10ms)->Threads(1)->Threads(8)->UseRealTime()->MinTime(1.0);
 
 } // namespace

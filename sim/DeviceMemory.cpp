@@ -32,6 +32,19 @@ uint32_t WordsOf(const DeviceArea& area)
 
 const std::vector<DeviceArea>& DeviceAreas() { return kAreas; }
 
+bool IsLongTimer(const DeviceArea& area)
+{
+    switch (area.code) {
+    case 0x50:
+    case 0x51:
+    case 0x52:
+    case 0x58:
+    case 0x59:
+    case 0x5A: return true;
+    default: return false;
+    }
+}
+
 std::optional<size_t> AreaByCode(uint8_t code)
 {
     for (size_t i = 0; i < kAreas.size(); ++i)
@@ -52,14 +65,16 @@ DeviceMemory::DeviceMemory()
     for (const DeviceArea& area : kAreas) m_words.emplace_back(WordsOf(area), 0);
 }
 
-void DeviceMemory::Clear()
-{
-    for (auto& words : m_words) std::fill(words.begin(), words.end(), 0);
-}
-
 void DeviceMemory::ClearLatched()
 {
     if (const auto latch = AreaByName("L")) std::fill(m_words[*latch].begin(), m_words[*latch].end(), 0);
+}
+
+void DeviceMemory::ClearUnlatched()
+{
+    const auto latch = AreaByName("L");
+    for (size_t a = 0; a < m_words.size(); ++a)
+        if (!latch || a != *latch) std::fill(m_words[a].begin(), m_words[a].end(), 0);
 }
 
 unsigned NumberBase(const DeviceArea& area)

@@ -21,6 +21,9 @@ struct DeviceArea {
 
 // The 34 areas, in the driver's register-type order.
 const std::vector<DeviceArea>& DeviceAreas();
+// The long timers (LTS, LTC, LTN, LSTS, LSTC, LSTN): register types the
+// driver knows that a controller of this class does not have.
+bool IsLongTimer(const DeviceArea& area);
 std::optional<size_t> AreaByCode(uint8_t code);
 std::optional<size_t> AreaByName(const std::string& name);
 // How the engineering tool numbers an area's devices: X and Y octal, B, W,
@@ -46,9 +49,10 @@ public:
     uint32_t GetDword(size_t area, uint32_t number) const;
     void SetDword(size_t area, uint32_t number, uint32_t value);
 
-    void Clear();
     // Latch clear: the latch relays (L) go off.
     void ClearLatched();
+    // A reset: every device but the latch relays (L) goes off.
+    void ClearUnlatched();
 
 private:
     std::vector<std::vector<uint16_t>> m_words;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "host/ICommunication.h"
@@ -23,6 +24,7 @@ struct Faults {
     int forcedEndCode = -1;          // answer every request with this end code
     std::vector<uint8_t> staleBytes; // delivered before the next response
     int prepareSendResult = 0;
+    bool discardOnPrepare = false; // PrepareSend drops waiting bytes, as a TCP channel should
     int linkKind = 1;
 };
 
@@ -32,10 +34,15 @@ public:
 
     int SendData(unsigned char* data, int* length, int timeoutMs) override;
     int ReceiveData(unsigned char* data, int* length, int timeoutMs) override;
-    int PrepareSend() override { return m_faults.prepareSendResult; }
-    int SelectDevice(char*) override
+    int PrepareSend() override
+    {
+        if (m_faults.discardOnPrepare) m_pending.clear();
+        return m_faults.prepareSendResult;
+    }
+    int SelectDevice(char* name) override
     {
         ++m_selects;
+        m_selected = name ? name : "";
         return 0;
     }
     int GetLinkKind() override { return m_faults.linkKind; }
@@ -45,6 +52,7 @@ public:
     void ClearRequests() { m_requests.clear(); }
     int receiveCalls() const { return m_receives; }
     int selects() const { return m_selects; }
+    const std::string& selected() const { return m_selected; }
     size_t pendingBytes() const { return m_pending.size(); }
 
 private:
@@ -55,6 +63,7 @@ private:
     uint64_t m_readyAt = 0;
     int m_receives = 0;
     int m_selects = 0;
+    std::string m_selected;
 };
 
 } // namespace sim

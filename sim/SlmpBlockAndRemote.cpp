@@ -11,8 +11,8 @@ namespace {
 
 // Parses the block list: word blocks first, then bit-device blocks, each a
 // device reference and a word count, followed by the words in a write.
-bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks,
-                 size_t& wordBlocks, uint16_t& endCode)
+bool ParseBlocks(const DeviceMemory& memory, const DeviceFormat& f, const uint8_t* data, size_t size, bool withData,
+                 std::vector<Block>& blocks, size_t& wordBlocks, uint16_t& endCode)
 {
     if (size < 2) {
         endCode = endcode::kLengthMismatch;
@@ -27,14 +27,14 @@ bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, b
     size_t at = 2;
     uint32_t points = 0;
     for (size_t i = 0; i < wordBlocks + bitBlocks; ++i) {
-        if (at + 6 > size) {
+        if (at + f.RefBytes() + 2 > size) {
             endCode = endcode::kLengthMismatch;
             return false;
         }
         Block block{};
-        if (!ParseDeviceRef(data + at, block.ref, endCode)) return false;
-        block.words = Le16(data + at + 4);
-        at += 6;
+        if (!ParseDeviceRef(data + at, f, block.ref, endCode)) return false;
+        block.words = Le16(data + at + f.RefBytes());
+        at += f.RefBytes() + 2;
         const bool bitArea = memory.Area(block.ref.area).unit == DeviceUnit::Bit;
         if (bitArea != (i >= wordBlocks) || memory.Area(block.ref.area).unit == DeviceUnit::DoubleWord) {
             endCode = endcode::kWrongUnit;
@@ -64,10 +64,11 @@ bool ParseBlocks(const DeviceMemory& memory, const uint8_t* data, size_t size, b
 
 } // namespace
 
-bool SlmpHandler::Blocks(const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks, uint16_t& endCode) const
+bool SlmpHandler::Blocks(const DeviceFormat& f, const uint8_t* data, size_t size, bool withData, std::vector<Block>& blocks,
+                         uint16_t& endCode) const
 {
     size_t wordBlocks = 0;
-    if (!ParseBlocks(m_memory, data, size, withData, blocks, wordBlocks, endCode)) return false;
+    if (!ParseBlocks(m_memory, f, data, size, withData, blocks, wordBlocks, endCode)) return false;
     // Every block is checked before any is read or written, as a controller
     // rejects the whole request.
     for (const Block& block : blocks) {
@@ -79,21 +80,21 @@ bool SlmpHandler::Blocks(const uint8_t* data, size_t size, bool withData, std::v
     return true;
 }
 
-SlmpHandler::Reply SlmpHandler::BlockRead(const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::BlockRead(const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     std::vector<Block> blocks;
-    if (!Blocks(data, size, false, blocks, reply.endCode)) return reply;
+    if (!Blocks(f, data, size, false, blocks, reply.endCode)) return reply;
     for (const Block& block : blocks)
         for (uint32_t i = 0; i < block.words; ++i) Put16(reply.data, ReadWordAt(block.ref.area, block.ref.number, i));
     return reply;
 }
 
-SlmpHandler::Reply SlmpHandler::BlockWrite(const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::BlockWrite(const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     std::vector<Block> blocks;
-    if (!Blocks(data, size, true, blocks, reply.endCode)) return reply;
+    if (!Blocks(f, data, size, true, blocks, reply.endCode)) return reply;
     for (const Block& block : blocks)
         for (uint32_t i = 0; i < block.words; ++i) WriteWordAt(block.ref.area, block.ref.number, i, Le16(block.data + 2 * i));
     return reply;
@@ -125,6 +126,11 @@ SlmpHandler::Reply SlmpHandler::Remote(uint16_t command, const uint8_t* data, si
         reply.endCode = endcode::kLengthMismatch;
         return reply;
     }
+    // RUN's mode is 0001 (not forced) or 0003 (forced), its clear mode 0 … 2.
+    if (command == 0x1001 && ((Le16(data) != 0x0001 && Le16(data) != 0x0003) || data[2] > 2)) {
+        reply.endCode = endcode::kWrongContent;
+        return reply;
+    }
     switch (command) {
     case 0x1001: m_state = CpuState::Run; break;
     case 0x1002: m_state = CpuState::Stop; break;
@@ -135,10 +141,19 @@ SlmpHandler::Reply SlmpHandler::Remote(uint16_t command, const uint8_t* data, si
         else
             m_memory.ClearLatched();
         break;
-    case 0x1006: m_state = CpuState::Stop; break;
+    case 0x1006:
+        // Only a stopped CPU resets: memory outside the latch relays is
+        // cleared, and it comes back in RUN, as its switch says.
+        if (m_state != CpuState::Stop) {
+            reply.endCode = endcode::kNotWhileRunning;
+        } else {
+            m_memory.ClearUnlatched();
+            m_state = CpuState::Run;
+            m_resetDone = true;
+        }
+        break;
     default: reply.endCode = endcode::kUnsupportedCommand; break;
     }
-    (void)data;
     return reply;
 }
 

@@ -1,19 +1,24 @@
 #include "sim/SlmpHandler.h"
 
+#include <algorithm>
+#include <ctime>
+#include <iterator>
+
 namespace sim {
 
 namespace {
 
 } // namespace
 
-bool ParseDeviceRef(const uint8_t* p, DeviceRef& ref, uint16_t& endCode)
+bool ParseDeviceRef(const uint8_t* p, const DeviceFormat& format, DeviceRef& ref, uint16_t& endCode)
 {
-    const auto area = AreaByCode(p[3]);
-    if (!area) {
+    const uint32_t code = format.wide ? Le16(p + 4) : p[3];
+    const auto area = code <= 0xFF ? AreaByCode(static_cast<uint8_t>(code)) : std::nullopt;
+    if (!area || (!format.everyDevice && IsLongTimer(DeviceAreas()[*area]))) {
         endCode = endcode::kDeviceNotFound;
         return false;
     }
-    ref = {*area, Le24(p)};
+    ref = {*area, format.wide ? Le32(p) : Le24(p)};
     return true;
 }
 
@@ -34,8 +39,15 @@ std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size, ui
     RequestFrame frame;
     if (!ParseRequest(request, size, frame)) return {};
     ++m_requests;
+    RefreshSpecialDevices();
     Reply reply;
-    if (!frame.lengthMatches || !frame.data)
+    // Only requests to this controller itself are served: network 00,
+    // station FF, module I/O 03FF, multidrop station 00. It relays nothing,
+    // so a client's wrong route shows instead of reaching this memory.
+    static const uint8_t kOwnRoute[5] = {0x00, 0xFF, 0xFF, 0x03, 0x00};
+    if (!std::equal(std::begin(kOwnRoute), std::end(kOwnRoute), frame.routing))
+        reply.endCode = endcode::kNotExecutable;
+    else if (!frame.lengthMatches || !frame.data)
         reply.endCode = endcode::kLengthMismatch;
     else
         reply = Dispatch(frame.command, frame.subcommand, frame.data, frame.dataSize);
@@ -43,27 +55,47 @@ std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size, ui
     return BuildResponse(frame, reply.endCode, reply.data);
 }
 
+void SlmpHandler::RefreshSpecialDevices()
+{
+    // SM400 always ON, SM401 always OFF; SD203 the operating state (0 RUN,
+    // 2 STOP, 3 PAUSE); SD210-SD216 the clock: year, month, day, hour,
+    // minute, second, day of the week (0 Sunday).
+    static const size_t sm = *AreaByName("SM"), sd = *AreaByName("SD");
+    m_memory.SetBit(sm, 400, true);
+    m_memory.SetBit(sm, 401, false);
+    m_memory.SetWord(sd, 203, m_state == CpuState::Run ? 0 : m_state == CpuState::Stop ? 2 : 3);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const int clock[7] = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_wday};
+    for (uint32_t i = 0; i < 7; ++i) m_memory.SetWord(sd, 210 + i, static_cast<uint16_t>(clock[i]));
+}
+
 SlmpHandler::Reply SlmpHandler::Dispatch(uint16_t command, uint16_t subcommand, const uint8_t* data, size_t size)
 {
+    // Subcommands 0000-0003 of the device commands: bit 0 bit units, bit 1
+    // the wide device reference.
+    const DeviceFormat format{(subcommand & 2) != 0, m_everyDevice};
+    const bool bits = (subcommand & 1) != 0;
+    const bool device = subcommand <= 3;
     switch (command) {
     case 0x0401:
-        if (subcommand <= 1) return BatchRead(subcommand == 1, data, size);
+        if (device) return BatchRead(bits, format, data, size);
         break;
     case 0x1401:
-        if (subcommand <= 1) return BatchWrite(subcommand == 1, data, size);
+        if (device) return BatchWrite(bits, format, data, size);
         break;
     case 0x0403:
-        if (subcommand == 0) return RandomRead(data, size);
+        if (device && !bits) return RandomRead(format, data, size);
         break;
     case 0x1402:
-        if (subcommand == 0) return RandomWrite(data, size);
-        if (subcommand == 1) return RandomWriteBits(data, size);
+        if (device) return bits ? RandomWriteBits(format, data, size) : RandomWrite(format, data, size);
         break;
     case 0x0406:
-        if (subcommand == 0) return BlockRead(data, size);
+        if (device && !bits) return BlockRead(format, data, size);
         break;
     case 0x1406:
-        if (subcommand == 0) return BlockWrite(data, size);
+        if (device && !bits) return BlockWrite(format, data, size);
         break;
     case 0x0101:
         if (subcommand == 0) return ReadTypeName(size);
@@ -117,21 +149,28 @@ uint64_t WordEnd(const DeviceArea& area, uint32_t number, uint32_t count)
 }
 uint64_t AreaEnd(const DeviceArea& area, uint32_t wordCount) { return area.unit == DeviceUnit::Bit ? area.points : wordCount; }
 
-// Device reference and point count of a batch request.
-bool BatchHead(const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count, uint16_t& endCode)
+// Device reference and point count of a batch request; a double-word
+// device is served by random requests only.
+bool BatchHead(const DeviceMemory& memory, const DeviceFormat& f, const uint8_t* data, size_t size, DeviceRef& ref, uint32_t& count,
+               uint16_t& endCode)
 {
-    if (size < 6) {
+    if (size < f.RefBytes() + 2) {
         endCode = endcode::kLengthMismatch;
         return false;
     }
-    if (!ParseDeviceRef(data, ref, endCode)) return false;
-    count = Le16(data + 4);
+    if (!ParseDeviceRef(data, f, ref, endCode)) return false;
+    if (memory.Area(ref.area).unit == DeviceUnit::DoubleWord) {
+        endCode = endcode::kWrongUnit;
+        return false;
+    }
+    count = Le16(data + f.RefBytes());
     return true;
 }
 
 // The word and double-word point counts of a random request, checked
-// against the limit and the request length.
-bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordBytes, size_t dwordBytes, uint32_t& words, uint32_t& dwords,
+// against the limit (points, or bytes at a cost a point) and the request
+// length.
+bool RandomCounts(const uint8_t* data, size_t size, bool read, size_t wordBytes, size_t dwordBytes, uint32_t& words, uint32_t& dwords,
                   uint16_t& endCode)
 {
     if (size < 2) {
@@ -140,7 +179,9 @@ bool RandomCounts(const uint8_t* data, size_t size, uint32_t limit, size_t wordB
     }
     words = data[0];
     dwords = data[1];
-    if (words + dwords == 0 || words + dwords > limit)
+    const bool within =
+        read ? words + dwords <= kMaxRandomReadPoints : words * kRandomWriteWordCost + dwords * kRandomWriteDwordCost <= kRandomWriteBudget;
+    if (words + dwords == 0 || !within)
         endCode = endcode::kRandomPointsOutOfRange;
     else if (size != 2 + wordBytes * words + dwordBytes * dwords)
         endCode = endcode::kLengthMismatch;
@@ -162,16 +203,16 @@ bool SlmpHandler::PointInRange(size_t area, uint32_t number, bool dword) const
     return end <= AreaEnd(spec, m_memory.WordCount(area));
 }
 
-SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     DeviceRef ref{};
     uint32_t count = 0;
-    if (size != 6) {
+    if (size != f.RefBytes() + 2) {
         reply.endCode = endcode::kLengthMismatch;
         return reply;
     }
-    if (!BatchHead(data, size, ref, count, reply.endCode)) return reply;
+    if (!BatchHead(m_memory, f, data, size, ref, count, reply.endCode)) return reply;
     const DeviceArea& area = m_memory.Area(ref.area);
     if (bitUnits) {
         if (area.unit != DeviceUnit::Bit)
@@ -197,14 +238,16 @@ SlmpHandler::Reply SlmpHandler::BatchRead(bool bitUnits, const uint8_t* data, si
     return reply;
 }
 
-SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     DeviceRef ref{};
     uint32_t count = 0;
-    if (!BatchHead(data, size, ref, count, reply.endCode)) return reply;
+    if (!BatchHead(m_memory, f, data, size, ref, count, reply.endCode)) return reply;
     const DeviceArea& area = m_memory.Area(ref.area);
-    const size_t payload = size - 6;
+    const size_t head = f.RefBytes() + 2;
+    const uint8_t* values = data + head;
+    const size_t payload = size - head;
     if (bitUnits) {
         if (area.unit != DeviceUnit::Bit)
             reply.endCode = endcode::kWrongUnit;
@@ -214,9 +257,14 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
             reply.endCode = endcode::kLengthMismatch;
         else if (static_cast<uint64_t>(ref.number) + count > area.points)
             reply.endCode = endcode::kDeviceOutOfRange;
+        // Each point is 0 or 1, two a byte; the unused low nibble of an odd count is 0.
+        for (uint32_t i = 0; reply.endCode == endcode::kOk && i < 2 * static_cast<uint32_t>(payload); ++i) {
+            const unsigned nibble = (i % 2 == 0 ? values[i / 2] >> 4 : values[i / 2]) & 0x0F;
+            if (nibble > (i < count ? 1u : 0u)) reply.endCode = endcode::kWrongContent;
+        }
         if (reply.endCode != endcode::kOk) return reply;
         for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t byte = data[6 + i / 2];
+            const uint8_t byte = values[i / 2];
             m_memory.SetBit(ref.area, ref.number + i, (i % 2 == 0 ? (byte >> 4) : byte) & 0x01);
         }
         return reply;
@@ -228,19 +276,20 @@ SlmpHandler::Reply SlmpHandler::BatchWrite(bool bitUnits, const uint8_t* data, s
     else if (!WordsInRange(ref.area, ref.number, count))
         reply.endCode = endcode::kDeviceOutOfRange;
     if (reply.endCode != endcode::kOk) return reply;
-    for (uint32_t i = 0; i < count; ++i) WriteWordAt(ref.area, ref.number, i, Le16(data + 6 + 2 * i));
+    for (uint32_t i = 0; i < count; ++i) WriteWordAt(ref.area, ref.number, i, Le16(values + 2 * i));
     return reply;
 }
 
-SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::RandomRead(const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     uint32_t words = 0, dwords = 0;
-    if (!RandomCounts(data, size, kMaxRandomReadPoints, 4, 4, words, dwords, reply.endCode)) return reply;
+    const size_t refBytes = f.RefBytes();
+    if (!RandomCounts(data, size, true, refBytes, refBytes, words, dwords, reply.endCode)) return reply;
     std::vector<uint8_t> out;
     for (uint32_t i = 0; i < words + dwords; ++i) {
         DeviceRef ref{};
-        if (!ParseDeviceRef(data + 2 + 4 * i, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(data + 2 + refBytes * i, f, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
         const bool dword = i >= words;
         if (!PointInRange(ref.area, ref.number, dword)) {
@@ -260,11 +309,12 @@ SlmpHandler::Reply SlmpHandler::RandomRead(const uint8_t* data, size_t size)
     return reply;
 }
 
-SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::RandomWrite(const DeviceFormat& f, const uint8_t* data, size_t size)
 {
     Reply reply;
     uint32_t words = 0, dwords = 0;
-    if (!RandomCounts(data, size, kMaxRandomWritePoints, 6, 8, words, dwords, reply.endCode)) return reply;
+    const size_t refBytes = f.RefBytes();
+    if (!RandomCounts(data, size, false, refBytes + 2, refBytes + 4, words, dwords, reply.endCode)) return reply;
     // Check every point before changing any, as a controller rejects the
     // whole request.
     struct Point {
@@ -277,13 +327,13 @@ SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
     for (uint32_t i = 0; i < words + dwords; ++i) {
         const bool dword = i >= words;
         DeviceRef ref{};
-        if (!ParseDeviceRef(p, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(p, f, ref, reply.endCode)) return reply;
         if (!PointInRange(ref.area, ref.number, dword)) {
             reply.endCode = endcode::kDeviceOutOfRange;
             return reply;
         }
-        points.push_back({ref, dword, dword ? Le32(p + 4) : Le16(p + 4)});
-        p += dword ? 8 : 6;
+        points.push_back({ref, dword, dword ? Le32(p + refBytes) : Le16(p + refBytes)});
+        p += refBytes + (dword ? 4 : 2);
     }
     for (const Point& point : points) {
         const DeviceArea& area = m_memory.Area(point.ref.area);
@@ -298,8 +348,9 @@ SlmpHandler::Reply SlmpHandler::RandomWrite(const uint8_t* data, size_t size)
     return reply;
 }
 
-SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size)
+SlmpHandler::Reply SlmpHandler::RandomWriteBits(const DeviceFormat& f, const uint8_t* data, size_t size)
 {
+    const size_t pointBytes = f.RefBytes() + 1;
     Reply reply;
     if (size < 1) {
         reply.endCode = endcode::kLengthMismatch;
@@ -308,21 +359,24 @@ SlmpHandler::Reply SlmpHandler::RandomWriteBits(const uint8_t* data, size_t size
     const uint32_t count = data[0];
     if (count == 0 || count > kMaxRandomBitPoints)
         reply.endCode = endcode::kRandomPointsOutOfRange;
-    else if (size != 1 + 5ull * count)
+    else if (size != 1 + pointBytes * count)
         reply.endCode = endcode::kLengthMismatch;
     if (reply.endCode != endcode::kOk) return reply;
     std::vector<std::pair<DeviceRef, bool>> points;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* p = data + 1 + 5 * i;
+        const uint8_t* p = data + 1 + pointBytes * i;
         DeviceRef ref{};
-        if (!ParseDeviceRef(p, ref, reply.endCode)) return reply;
+        if (!ParseDeviceRef(p, f, ref, reply.endCode)) return reply;
         const DeviceArea& area = m_memory.Area(ref.area);
+        const uint8_t value = p[pointBytes - 1];
         if (area.unit != DeviceUnit::Bit)
             reply.endCode = endcode::kWrongUnit;
         else if (ref.number >= area.points)
             reply.endCode = endcode::kDeviceOutOfRange;
+        else if (value > 1)
+            reply.endCode = endcode::kWrongContent;
         if (reply.endCode != endcode::kOk) return reply;
-        points.push_back({ref, p[4] == 0x01});
+        points.push_back({ref, value == 0x01});
     }
     for (const auto& point : points) m_memory.SetBit(point.first.area, point.first.number, point.second);
     return reply;

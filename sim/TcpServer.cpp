@@ -32,6 +32,17 @@ bool SendAll(int fd, const uint8_t* data, size_t size)
     return true;
 }
 
+// Why bytes are no request this simulator serves, for the log.
+std::string NotAFrameReason(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() >= 2 && bytes[0] == '5' && (bytes[1] == '0' || bytes[1] == '4'))
+        return "an ASCII frame: only binary 3E and 4E frames are served";
+    if (bytes.size() >= 2 && (bytes[0] == 0x50 || bytes[0] == 0x54) && bytes[1] == 0x00) return "a data length above 8 192 bytes";
+    return "bytes that are no 3E or 4E binary request";
+}
+
+int64_t NowMs() { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count(); }
+
 std::string PeerName(const sockaddr_in& peer)
 {
     char text[INET_ADDRSTRLEN] = "?";
@@ -62,6 +73,7 @@ bool TcpServer::Start(uint16_t port, const std::string& bind)
     m_port = ntohs(address.sin_port);
     m_address = bind;
     m_running = true;
+    m_started = Clock::now();
     m_acceptor = std::thread([this] { Accept(); });
     return true;
 }
@@ -138,7 +150,13 @@ void TcpServer::Accept()
         socklen_t length = sizeof peer;
         const int fd = ::accept4(m_listen, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        if (Clients() >= kMaxClients) {
+        if (NowMs() < m_restartUntil) {
+            LogClosed(PeerName(peer), "the CPU restarts after a remote RESET");
+            ::close(fd);
+            continue;
+        }
+        if (Clients() >= m_clientLimit) {
+            LogClosed(PeerName(peer), "all " + std::to_string(m_clientLimit) + " connections are in use");
             ::close(fd);
             continue;
         }
@@ -169,7 +187,21 @@ void TcpServer::Serve(Client& client)
             pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
         }
         // Bytes that are not a frame cost the client its connection.
-        if (!open || state == StreamState::NotAFrame) break;
+        if (!open) break;
+        if (state == StreamState::NotAFrame) {
+            LogClosed(client.peer, NotAFrameReason(pending));
+            break;
+        }
+        // A request begun must be completed in time: a half frame may not
+        // hold a connection of the few a controller has.
+        if (!pending.empty()) {
+            pollfd in{client.fd, POLLIN, 0};
+            if (::poll(&in, 1, kPartialRequestMs) == 0) {
+                LogClosed(client.peer, "a request of " + std::to_string(pending.size()) + " bytes was not completed within " +
+                                           std::to_string(kPartialRequestMs / 1000) + " s");
+                break;
+            }
+        }
         const ssize_t got = ::recv(client.fd, chunk, sizeof chunk, 0);
         if (got <= 0) break;
         pending.insert(pending.end(), chunk, chunk + got);
@@ -178,9 +210,62 @@ void TcpServer::Serve(Client& client)
     client.done = true;
 }
 
+std::optional<uint16_t> TcpServer::PasswordGate(Client& client, const RequestFrame& frame)
+{
+    if (m_password.empty()) return std::nullopt;
+    const bool unlock = frame.command == 0x1630, lock = frame.command == 0x1631;
+    if (!unlock && !lock) return client.unlocked ? std::nullopt : std::optional<uint16_t>(endcode::kPasswordLocked);
+    // Both carry the password's length (two bytes) and the password.
+    const bool given = frame.data && frame.dataSize >= 2 && frame.dataSize == 2u + Le16(frame.data) &&
+                       std::string(reinterpret_cast<const char*>(frame.data) + 2, frame.dataSize - 2) == m_password;
+    if (!given) return endcode::kPasswordMismatch;
+    client.unlocked = unlock;
+    return endcode::kOk;
+}
+
+void TcpServer::LogClosed(const std::string& peer, const std::string& why)
+{
+    std::function<void(const ExchangeRecord&)> log;
+    {
+        std::lock_guard<std::mutex> hold(m_settingsLock);
+        log = m_log;
+    }
+    if (!log) return;
+    ExchangeRecord record;
+    record.client = peer;
+    record.closed = why;
+    log(record);
+}
+
+int64_t TcpServer::ScanEndUs(int64_t atUs) const
+{
+    // Scan k lasts the scan time plus a jitter of its own, -10 % … +10 %,
+    // the same for every connection, so one END serves every request that
+    // waits for it.
+    const int64_t scan = int64_t{m_scanMs} * 1000;
+    // Start at a scan that surely ends before `atUs` (each ends within
+    // 10 % of its nominal end), then walk forward.
+    int64_t first = atUs / (scan * 11 / 10);
+    if (first > 0) --first;
+    int64_t end = 0;
+    for (uint64_t k = static_cast<uint64_t>(first);; ++k) {
+        const uint64_t mixed = (k + 1) * 0x9E3779B97F4A7C15ull;
+        const int64_t jitter = static_cast<int64_t>((mixed >> 33) % 201) - 100; // per mille
+        end = static_cast<int64_t>(k) * scan + scan + scan * jitter / 1000;
+        if (end >= atUs) return end;
+    }
+}
+
 bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsigned& served)
 {
     const auto start = Clock::now();
+    if (m_scanMs > 0) {
+        // The request waits for the END of the current scan, and its
+        // processing takes about a millisecond.
+        const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(start - m_started).count();
+        const int64_t ready = ScanEndUs(now) + 1000;
+        if (!PauseUnlessStopped(static_cast<unsigned>((ready - now + 999) / 1000))) return false;
+    }
     ServerFaults faults;
     std::function<void(const ExchangeRecord&)> log;
     {
@@ -194,10 +279,15 @@ bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsi
     ParseRequest(request, size, frame);
     uint16_t endCode = 0;
     std::vector<uint8_t> response;
-    {
+    bool reset = false;
+    if (const std::optional<uint16_t> gate = PasswordGate(client, frame); gate && faults.endCode < 0) {
+        endCode = *gate;
+        response = BuildResponse(frame, endCode, {});
+    } else {
         std::lock_guard<std::mutex> hold(m_memoryLock);
         response = faults.endCode >= 0 ? BuildResponse(frame, static_cast<uint16_t>(faults.endCode), {})
                                        : m_handler.Handle(request, size, endCode);
+        reset = m_handler.TakeReset();
     }
     if (faults.endCode >= 0) endCode = static_cast<uint16_t>(faults.endCode);
     // The PC number follows the subheader (3E) or the serial number (4E).
@@ -222,6 +312,14 @@ bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsi
         record.endCode = silent ? -1 : endCode;
         record.micros = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
         log(record);
+    }
+    if (reset) {
+        // The answer went out; then the CPU drops every connection.
+        m_restartUntil = NowMs() + kRestartMs;
+        std::lock_guard<std::mutex> hold(m_clientsLock);
+        for (const auto& other : m_clients) ::shutdown(other->fd, SHUT_RDWR);
+        LogClosed(client.peer, "remote RESET: every connection dropped, the CPU restarts");
+        return false;
     }
     return open && (faults.closeAfter == 0 || served < faults.closeAfter);
 }

@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,12 +28,14 @@ struct ServerFaults {
     bool split = false;        // send each answer in two segments, 5 ms apart
 };
 
-// One request and what became of it, for a request log.
+// One request and what became of it, for a request log; or, with `closed`
+// set, why the simulator closed a client's connection.
 struct ExchangeRecord {
     std::string client; // peer address:port
     RequestSummary request;
     int endCode = -1;    // -1: not answered
     uint64_t micros = 0; // from the complete request to the answer sent
+    std::string closed;
 };
 
 class TcpServer {
@@ -53,11 +56,30 @@ public:
 
     void SetFaults(const ServerFaults& faults);
     void SetLog(std::function<void(const ExchangeRecord&)> log);
+    // Before Start: answer like a controller that serves requests in its END
+    // processing. Scans last `scanMs` (varying by up to a tenth, as a
+    // program's scans do); a request waits for the end of the current scan
+    // and is answered about 1 ms after it. 0: at once.
+    void SetScanTime(unsigned scanMs) { m_scanMs = scanMs; }
+    // Before Start: a remote password (6 to 32 characters) locks every
+    // connection until it sends the unlock command with it.
+    void SetPassword(std::string password) { m_password = std::move(password); }
+    // Before Start: serve the long timers too (SlmpHandler::ServeEveryDevice).
+    void ServeEveryDevice(bool every) { m_handler.ServeEveryDevice(every); }
     // Serialises access to the memory with the serving threads.
     std::mutex& MemoryLock() { return m_memoryLock; }
 
-    // Connections above this are closed at once.
+    // Connections above the limit are closed at once. A controller of this
+    // class serves 8 SLMP connections; load tests raise it up to 256.
+    static constexpr size_t kControllerClients = 8;
     static constexpr size_t kMaxClients = 256;
+    // Before Start.
+    void SetClientLimit(size_t limit) { m_clientLimit = limit < 1 ? 1 : (limit > kMaxClients ? kMaxClients : limit); }
+    // A request begun but not completed within this long closes its connection.
+    static constexpr int kPartialRequestMs = 5000;
+    // After a remote RESET every connection is dropped, and new ones are
+    // refused this long while the CPU restarts.
+    static constexpr int kRestartMs = 1000;
 
 private:
     struct Client {
@@ -65,13 +87,20 @@ private:
         std::string peer;
         std::thread thread;
         std::atomic<bool> done{false};
+        // The remote password unlocks one connection; a new one starts locked.
+        bool unlocked = false;
     };
+    // With a remote password: the end code a request gets from the lock
+    // (unlock 1630 and lock 1631 handled here), or nothing when it is served.
+    std::optional<uint16_t> PasswordGate(Client& client, const RequestFrame& frame);
     void Accept();
     void Serve(Client& client);
     // Answers one complete request; false when the connection is to close.
     bool Answer(Client& client, const uint8_t* request, size_t size, unsigned& served);
     void Reap(bool all);
     bool PauseUnlessStopped(unsigned ms);
+    // Tells the log why a connection is closed.
+    void LogClosed(const std::string& peer, const std::string& why);
 
     SlmpHandler m_handler;
     std::mutex m_memoryLock;
@@ -86,6 +115,13 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<uint64_t> m_requests{0};
     int m_listen = -1;
+    size_t m_clientLimit = kControllerClients;
+    std::atomic<int64_t> m_restartUntil{0}; // steady-clock milliseconds
+    unsigned m_scanMs = 0;
+    // Microseconds from Start until the first scan end at or after `atUs`.
+    int64_t ScanEndUs(int64_t atUs) const;
+    std::chrono::steady_clock::time_point m_started{};
+    std::string m_password;
     uint16_t m_port = 0;
     std::string m_address;
 };

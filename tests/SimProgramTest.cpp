@@ -12,6 +12,8 @@
 #include <memory>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "tools/common/SimProcess.h"
 #include "support/FileText.h"
 #include "support/SlmpClient.h"
@@ -84,16 +86,51 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     blockRead.insert(blockRead.end(), m32.begin(), m32.end());
     EXPECT_EQ(client.Request(0x0406, 0x0000, blockRead).data, (std::vector<uint8_t>{7, 0, 8, 0, 3, 0}));
     EXPECT_EQ(client.ReadBits(code::M, 32, 3), (std::vector<bool>{true, true, false}));
-    // Type name, and routing bytes echoed.
-    const SlmpClient::Answer type = client.RequestRouted({0x01, 0x02, 0xFF, 0x03, 0x05}, 0x0101, 0x0000, {});
+    // Type name; a route to another station is refused, its routing echoed.
+    const SlmpClient::Answer type = client.Request(0x0101, 0x0000, {});
     EXPECT_EQ(type.endCode, 0);
     EXPECT_EQ(std::string(type.data.begin(), type.data.begin() + 12), "FX5U-32MT/ES");
-    EXPECT_EQ(type.routing, (std::vector<uint8_t>{0x01, 0x02, 0xFF, 0x03, 0x05}));
+    for (const std::vector<uint8_t>& route : {std::vector<uint8_t>{0x01, 0xFF, 0xFF, 0x03, 0x00},
+                                              {0x00, 0x02, 0xFF, 0x03, 0x00},
+                                              {0x00, 0xFF, 0xE0, 0x03, 0x00},
+                                              {0x00, 0xFF, 0xFF, 0x03, 0x05}}) {
+        const SlmpClient::Answer routed = client.RequestRouted(route, 0x0401, 0x0000, Device(code::D, 100, 1));
+        EXPECT_EQ(routed.endCode, 0xC05F);
+        EXPECT_EQ(routed.routing, route);
+    }
     // Remote operations: latch clear is refused while running.
     EXPECT_EQ(client.Request(0x1005, 0x0000, {0x01, 0x00}).endCode, 0x4013);
+    // SM400 always ON, SM401 OFF; SD203 the state; SD210 on the clock's year.
+    const uint8_t sm = 0x91, sd = 0xA9;
+    EXPECT_EQ(client.ReadBits(sm, 400, 2), (std::vector<bool>{true, false}));
+    EXPECT_EQ(client.ReadWords(sd, 203, 1), std::vector<uint16_t>{0});
+    EXPECT_GE(client.ReadWords(sd, 210, 1).at(0), 2026);
     EXPECT_EQ(client.Request(0x1002, 0x0000, {0x01, 0x00}).endCode, 0);
+    EXPECT_EQ(client.ReadWords(sd, 203, 1), std::vector<uint16_t>{2}) << "STOP";
     EXPECT_EQ(client.Request(0x1005, 0x0000, {0x01, 0x00}).endCode, 0);
     EXPECT_EQ(client.Request(0x1001, 0x0000, {0x01, 0x00, 0x00, 0x00}).endCode, 0);
+    // Subcommands 0002/0003: a four-byte device number, a two-byte code.
+    const std::vector<uint8_t> d100 = {100, 0, 0, 0, code::D, 0}, m10 = {10, 0, 0, 0, code::M, 0};
+    std::vector<uint8_t> wide = d100;
+    SlmpClient::Put16(wide, 3);
+    EXPECT_EQ(client.Request(0x0401, 0x0002, wide).data, (std::vector<uint8_t>{1, 0, 2, 0, 0xFF, 0xFF}));
+    wide = m10;
+    SlmpClient::Put16(wide, 2);
+    wide.push_back(0x01);
+    EXPECT_EQ(client.Request(0x1401, 0x0003, wide).endCode, 0);
+    EXPECT_EQ(client.ReadBits(code::M, 10, 2), (std::vector<bool>{false, true}));
+    wide = {0, 1};
+    wide.insert(wide.end(), {202, 0, 0, 0, code::D, 0});
+    EXPECT_EQ(client.Request(0x0403, 0x0002, wide).data, (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0x89}));
+    wide = {1, 0};
+    wide.insert(wide.end(), d100.begin(), d100.end());
+    SlmpClient::Put16(wide, 1);
+    EXPECT_EQ(client.Request(0x0406, 0x0002, wide).data, (std::vector<uint8_t>{1, 0}));
+    wide = {1};
+    wide.insert(wide.end(), m10.begin(), m10.end());
+    wide.push_back(1);
+    EXPECT_EQ(client.Request(0x1402, 0x0003, wide).endCode, 0);
+    EXPECT_EQ(client.ReadBits(code::M, 10, 1), std::vector<bool>{true});
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, SimFrames, ::testing::Values(false, true),
@@ -112,16 +149,46 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
     };
     std::vector<uint8_t> writeTooShort = Device(code::D, 0, 2);
     writeTooShort.push_back(1);
+    // A random write of word and double-word points of D: within 1 920 bytes
+    // at 12 a word point and 14 a double-word point.
+    const auto randomWrite = [](uint8_t words, uint8_t dwords) {
+        std::vector<uint8_t> out = {words, dwords};
+        for (unsigned i = 0; i < words + dwords; ++i) {
+            SlmpClient::PutDevice(out, code::D, 2 * i);
+            out.insert(out.end(), i < words ? 2 : 4, 0);
+        }
+        return out;
+    };
+    std::vector<uint8_t> badBits = Device(code::M, 0, 3);
+    badBits.insert(badBits.end(), {0x12, 0x00});
+    std::vector<uint8_t> oddLowNibble = Device(code::M, 0, 3);
+    oddLowNibble.insert(oddLowNibble.end(), {0x11, 0x11});
     const Case cases[] = {
+        {"3 584 bits", 0x0401, 1, Device(code::M, 0, 3584), 0},
+        {"3 585 bits", 0x0401, 1, Device(code::M, 0, 3585), 0xC051},
+        {"160 word points written at random", 0x1402, 0, randomWrite(160, 0), 0},
+        {"161 word points written at random", 0x1402, 0, randomWrite(161, 0), 0xC054},
+        {"150 word and 8 double-word points", 0x1402, 0, randomWrite(150, 8), 0},
+        {"151 word and 8 double-word points", 0x1402, 0, randomWrite(151, 8), 0xC054},
+        {"a batch of a double-word device", 0x0401, 0, Device(code::LZ, 0, 2), 0xC05C},
+        {"a long timer, which this controller lacks", 0x0403, 0, {0, 1, 0, 0, 0, 0x52}, 0xC05B},
+        {"bit data other than 0 or 1", 0x1401, 1, badBits, 0xC060},
+        {"bit data in the unused nibble", 0x1401, 1, oddLowNibble, 0xC060},
+        {"a random bit write of 2", 0x1402, 1, {1, 5, 0, 0, code::M, 2}, 0xC060},
+        {"RUN in mode 2", 0x1001, 0, {0x02, 0x00, 0x00, 0x00}, 0xC060},
         {"961 words", 0x0401, 0, Device(code::D, 0, 961), 0xC051},
         {"0 words", 0x0401, 0, Device(code::D, 0, 0), 0xC051},
         {"past D7999", 0x0401, 0, Device(code::D, 7999, 2), 0xC056},
         {"past X1777 (octal)", 0x0401, 1, Device(code::X, 01777, 2), 0xC056},
+        {"M32752 in words: the last 16 points", 0x0401, 0, Device(code::M, 32752, 1), 0},
+        {"M32753 in words: a point past M32767", 0x0401, 0, Device(code::M, 32753, 1), 0xC056},
         {"LZ12 does not exist", 0x0403, 0, {0, 1, 12, 0, 0, code::LZ}, 0xC056},
         {"unknown device code", 0x0401, 0, Device(0x01, 0, 1), 0xC05B},
         {"bit units on a word device", 0x0401, 1, Device(code::D, 0, 1), 0xC05C},
         {"data shorter than its count", 0x1401, 0, writeTooShort, 0xC061},
         {"unsupported command", 0x0619, 0, {}, 0xC059},
+        {"a block read of no block", 0x0406, 0, {0, 0}, 0xC051},
+        {"a block read of one block", 0x0406, 0, {1, 0, 0, 0, 0, code::D, 1, 0}, 0},
         {"unsupported subcommand", 0x0401, 0x0080, Device(code::D, 0, 1), 0xC059},
     };
     for (const Case& c : cases) {
@@ -148,9 +215,12 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     EXPECT_EQ(client.ReadWords(code::W, 31, 1), std::vector<uint16_t>{31}) << "W1F is device 31";
     EXPECT_EQ(client.WriteWords(code::D, 101, {5}), 0);
     EXPECT_EQ(sim.Stop().status, 0);
-    const std::string text = testing_support::FileText(saved);
-    for (const char* member : {"\"D100\": 1234", "\"D101\": 5", "\"M5\": true", "\"X17\": true", "\"W1F\": 31", "\"LZ1\": 70000"})
-        EXPECT_NE(text.find(member), std::string::npos) << member << " in " << text;
+    // Every entry in the form it was given; what the simulator computes
+    // (SM400, the clock) is not saved.
+    const nlohmann::json back = nlohmann::json::parse(testing_support::FileText(saved), nullptr, false);
+    EXPECT_EQ(back, nlohmann::json::parse(R"({"D100": 1234, "D101": 5, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
+                                              "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "X17": true, "W1F": 31,
+                                              "LZ1": 70000})"));
 
     // The saved file seeds the same memory again.
     fx5::SimProcess again(FX5_SIM_PATH, {"--memory", saved});
@@ -182,12 +252,105 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
         {{"--no-such-option"}, 2, "no-such-option"},
         {{"--port", "0", "--memory", bad}, 1, "/Q7: not a device address"},
         {{"--port", "0", "--memory", huge}, 1, "fx5sim-huge.json: not JSON: "},
+        {{"--port", "0", "--memory", "/nonexistent.json"}, 1, "/nonexistent.json: cannot be read"},
     };
     for (const Case& c : cases) {
         std::string errors;
         EXPECT_EQ(fx5::RunToEnd(FX5_SIM_PATH, c.args, errors), c.status) << c.args[0];
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     }
+}
+
+// Faults switched line by line on standard input: each line acknowledged
+// and in force for the next request, a value past its limit refused with the
+// faults before it left in force.
+TEST(SimUsage, FaultsSwitchFromStandardInputWithinTheirLimits)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--faults-from-stdin"});
+    ASSERT_TRUE(sim.Running());
+    SlmpClient client(sim.Port());
+    struct Step {
+        const char* line;
+        const char* answer; // the line it prints
+        uint16_t endCode;   // of the next request
+    };
+    const Step steps[] = {
+        {"end-code=FFFF", "faults: end-code=FFFF", 0xFFFF},
+        {"end-code=10000", "faults: 'end-code=10000' is not one of", 0xFFFF},
+        {"delay=3600001", "faults: 'delay=3600001' is not one of", 0xFFFF},
+        {"close-after=-1", "faults: 'close-after=-1' is not one of", 0xFFFF},
+        {"delay=3600000 none end-code=C051", "faults: delay=3600000 none end-code=C051", 0xC051},
+        {"none", "faults: none", 0},
+    };
+    for (const Step& s : steps) {
+        std::string answer;
+        ASSERT_TRUE(sim.WriteLine(s.line));
+        ASSERT_TRUE(sim.ReadLine(answer, 2000)) << s.line;
+        EXPECT_EQ(answer.rfind(s.answer, 0), 0u) << answer;
+        const SlmpClient::Answer next = client.Request(0x0401, 0, Device(code::D, 0, 1));
+        EXPECT_TRUE(next.received) << s.line;
+        EXPECT_EQ(next.endCode, s.endCode) << s.line;
+    }
+}
+
+// A remote password locks every connection until it unlocks with it; lock
+// and a new connection lock again.
+TEST(SimUsage, ARemotePasswordLocksEachConnectionUntilItUnlocks)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--password", "secret1"});
+    ASSERT_TRUE(sim.Running());
+    const auto password = [](const std::string& text) {
+        std::vector<uint8_t> data;
+        SlmpClient::Put16(data, static_cast<unsigned>(text.size()));
+        data.insert(data.end(), text.begin(), text.end());
+        return data;
+    };
+    const auto read = [](SlmpClient& c) { return c.Request(0x0401, 0, Device(code::D, 0, 1)).endCode; };
+    SlmpClient first(sim.Port()), second(sim.Port());
+    EXPECT_EQ(read(first), 0xC201);
+    EXPECT_EQ(first.Request(0x1630, 0, password("secret2")).endCode, 0xC200);
+    EXPECT_EQ(first.Request(0x1630, 0, password("secret1")).endCode, 0);
+    EXPECT_EQ(read(first), 0);
+    EXPECT_EQ(read(second), 0xC201) << "each connection unlocks itself";
+    EXPECT_EQ(first.Request(0x1631, 0, password("secret1")).endCode, 0);
+    EXPECT_EQ(read(first), 0xC201);
+    std::string errors;
+    EXPECT_EQ(fx5::RunToEnd(FX5_SIM_PATH, {"--password", "short"}, errors), 2);
+}
+
+// A remote RESET: refused while running; in STOP it clears the memory but
+// the latch relays, drops every connection and restarts in RUN.
+TEST(SimUsage, ARemoteResetRestartsTheCpuAndDropsEveryConnection)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {});
+    ASSERT_TRUE(sim.Running());
+    SlmpClient client(sim.Port()), other(sim.Port());
+    ASSERT_EQ(client.WriteWords(code::D, 0, {42}), 0);
+    ASSERT_EQ(client.WriteBits(0x92, 3, {true}), 0); // L3
+    EXPECT_EQ(client.Request(0x1006, 0, {0x01, 0x00}).endCode, 0x4013) << "not while running";
+    EXPECT_EQ(client.Request(0x1002, 0, {0x01, 0x00}).endCode, 0);
+    EXPECT_EQ(client.Request(0x1006, 0, {0x01, 0x00}).endCode, 0) << "answered before the drop";
+    EXPECT_TRUE(client.ClosedByPeer(2000));
+    EXPECT_TRUE(other.ClosedByPeer(2000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    SlmpClient after(sim.Port());
+    EXPECT_EQ(after.ReadWords(code::D, 0, 1), std::vector<uint16_t>{0});
+    EXPECT_EQ(after.ReadBits(0x92, 3, 1), std::vector<bool>{true}) << "latched";
+    EXPECT_EQ(after.ReadWords(0xA9, 203, 1), std::vector<uint16_t>{0}) << "back in RUN";
+}
+
+// With a scan time a request waits for the end of the scan: one answer a
+// scan a connection. (A lower bound: a busy machine only adds to it.)
+TEST(SimUsage, WithAScanTimeEachRequestWaitsForTheEndOfTheScan)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--scan-ms", "40"});
+    ASSERT_TRUE(sim.Running());
+    SlmpClient client(sim.Port());
+    ASSERT_EQ(client.ReadWords(code::D, 0, 1).size(), 1u);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(client.ReadWords(code::D, 0, 1).size(), 1u);
+    // Consecutive scan ends are at least 0.8 scans apart.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5 * 32));
 }
 
 TEST(SimAnimation, TheDocumentedDevicesMove)
@@ -207,7 +370,7 @@ TEST(SimAnimation, TheDocumentedDevicesMove)
 
 TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
 {
-    fx5::SimProcess sim(FX5_SIM_PATH, {});
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--max-clients", "256"});
     ASSERT_TRUE(sim.Running());
     SlmpClient good(sim.Port());
     ASSERT_EQ(good.WriteWords(code::D, 0, {42}), 0);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "sim/DeviceAddress.h"
@@ -70,7 +72,7 @@ void StoreString(sim::DeviceMemory& memory, size_t area, uint32_t word, const st
     }
 }
 
-bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::string& error)
+bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::string& error, MemoryLayout* layout)
 {
     std::ifstream in(path);
     if (!in) return error = path + ": cannot be read", false;
@@ -87,23 +89,88 @@ bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::str
         if (at->number >= memory.Area(at->area).points) return error = path + ": /" + device + ": beyond the device range", false;
         std::string why;
         if (!SetValue(memory, *at, value, why)) return error = path + ": /" + device + ": " + why, false;
+        if (!layout) continue;
+        if (value.is_object()) {
+            const std::string kind = value.begin().key();
+            const auto words = kind == "string" ? static_cast<uint32_t>((value.begin()->get<std::string>().size() + 1) / 2) : 2u;
+            layout->push_back({*at, kind, words});
+        } else if (at->bit) {
+            layout->push_back({*at, "bit", 1});
+        }
     }
     return true;
 }
 
-bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, std::string& error)
+namespace {
+
+// Devices the simulator sets itself at every request.
+bool Computed(const sim::DeviceArea& area, uint32_t n)
+{
+    const std::string name = area.name;
+    return (name == "SM" && (n == 400 || n == 401)) || (name == "SD" && (n == 203 || (n >= 210 && n <= 216)));
+}
+
+// A device of `layout` as its form writes it.
+json FormValue(const sim::DeviceMemory& memory, const MemoryForm& form)
+{
+    const sim::DeviceAddress& at = form.at;
+    if (form.kind == "bit") {
+        const uint32_t word =
+            memory.Area(at.area).unit == sim::DeviceUnit::DoubleWord ? at.number * 2 + *at.bit / 16 : at.number + *at.bit / 16;
+        return ((static_cast<unsigned>(memory.GetWord(at.area, word)) >> (*at.bit % 16)) & 1u) != 0;
+    }
+    if (form.kind == "string") {
+        std::string text;
+        for (uint32_t i = 0; i < form.words; ++i) {
+            const uint16_t w = memory.GetWord(at.area, at.number + i);
+            for (const char c : {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)}) {
+                if (c == '\0') return json{{"string", text}};
+                text += c;
+            }
+        }
+        return json{{"string", text}};
+    }
+    const uint32_t bits = memory.GetDword(at.area, at.number);
+    if (form.kind == "float") {
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return json{{"float", f}};
+    }
+    return json{{"dword", bits}};
+}
+
+} // namespace
+
+bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, std::string& error, const MemoryLayout& layout)
 {
     json document = json::object();
+    // Words a dword, float or string form covers are written by that form alone.
+    // A word whose only bits are written as bits needs no number of its own.
+    std::set<std::pair<size_t, uint32_t>> covered;
+    std::map<std::pair<size_t, uint32_t>, uint16_t> bitsOfWords;
+    for (const MemoryForm& form : layout) {
+        document[sim::FormatDeviceAddress(form.at)] = FormValue(memory, form);
+        if (form.kind != "bit") {
+            for (uint32_t i = 0; i < form.words; ++i) covered.insert({form.at.area, form.at.number + i});
+        } else if (memory.Area(form.at.area).unit == sim::DeviceUnit::Word) {
+            bitsOfWords[{form.at.area, form.at.number + *form.at.bit / 16}] |= static_cast<uint16_t>(1u << (*form.at.bit % 16));
+        }
+    }
     const auto& areas = sim::DeviceAreas();
     for (size_t a = 0; a < areas.size(); ++a) {
         switch (areas[a].unit) {
         case sim::DeviceUnit::Bit:
             for (uint32_t n = 0; n < areas[a].points; ++n)
-                if (memory.GetBit(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = true;
+                if (memory.GetBit(a, n) && !Computed(areas[a], n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = true;
             break;
         case sim::DeviceUnit::Word:
-            for (uint32_t n = 0; n < areas[a].points; ++n)
-                if (const uint16_t w = memory.GetWord(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = w;
+            for (uint32_t n = 0; n < areas[a].points; ++n) {
+                if (covered.count({a, n}) || Computed(areas[a], n)) continue;
+                const uint16_t w = memory.GetWord(a, n);
+                const auto bits = bitsOfWords.find({a, n});
+                if ((w & ~(bits == bitsOfWords.end() ? 0u : bits->second)) != 0)
+                    document[sim::FormatDeviceAddress({a, n, std::nullopt})] = w;
+            }
             break;
         case sim::DeviceUnit::DoubleWord:
             for (uint32_t n = 0; n < areas[a].points; ++n)

@@ -5,16 +5,30 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "sim/DeviceAddress.h"
 #include "sim/DeviceMemory.h"
 
 namespace fx5sim {
 
-// Seeds `memory` from the file; false with a message naming the member
-// that is wrong.
-bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::string& error);
-// Writes every non-zero device back in the same form.
-bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, std::string& error);
+// How a seed file wrote a device other than as a plain number: a double
+// word, a float, a string or a bit of a word. Kept so that a save writes it
+// back in the same form.
+struct MemoryForm {
+    sim::DeviceAddress at;
+    std::string kind;   // "dword", "float", "string", "bit"
+    uint32_t words = 0; // the words a string takes
+};
+using MemoryLayout = std::vector<MemoryForm>;
+
+// Seeds `memory` from the file, noting in `layout` the forms it used; false
+// with a message naming the member that is wrong.
+bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::string& error, MemoryLayout* layout = nullptr);
+// Writes the devices of `layout` in their forms, and every other non-zero
+// device as a number. The devices the simulator computes (SM400, SM401,
+// SD203, the clock) are left out.
+bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, std::string& error, const MemoryLayout& layout = {});
 
 // A string as the controller stores it: two characters a word, the first in
 // the low byte, the last word zero-padded; nothing after it is touched.

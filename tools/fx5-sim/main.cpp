@@ -2,7 +2,9 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -38,6 +40,11 @@ void PrintExchange(const sim::ExchangeRecord& r)
     else
         std::snprintf(endCode, sizeof endCode, "%04X", static_cast<unsigned>(r.endCode));
     std::lock_guard<std::mutex> hold(lock);
+    if (!r.closed.empty()) {
+        std::printf("%s %s closed: %s\n", Now().c_str(), r.client.c_str(), r.closed.c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("%s %s %s%s%s points=%u end=%s %lluus\n", Now().c_str(), r.client.c_str(), r.request.command.c_str(),
                 r.request.device.empty() ? "" : " ", r.request.device.c_str(), r.request.points, endCode,
                 static_cast<unsigned long long>(r.micros));
@@ -58,7 +65,7 @@ static int Run(int argc, char** argv)
     sim::ServerFaults faults;
     app.add_option("--bind", bind, "Address to listen on")->capture_default_str();
     app.add_option("--port", port, "TCP port; 0 picks a free one")->capture_default_str()->check(CLI::Range(0, 65535));
-    app.add_option("--memory", memoryFile, "Seed the device memory from this JSON file")->check(CLI::ExistingFile);
+    app.add_option("--memory", memoryFile, "Seed the device memory from this JSON file");
     app.add_option("--save", saveFile, "Write the device memory to this JSON file on exit");
     app.add_flag("--animate", animate, "Move D0 (counter), D1 (ramp 0-100), D2 (float sine), M0 (toggle) and D10 (text) every 100 ms");
     app.add_flag("--pattern", pattern,
@@ -72,6 +79,28 @@ static int Run(int argc, char** argv)
     app.add_flag("--wrong-routing", faults.wrongRouting, "Fault: answer with another PC number than the request's");
     app.add_option("--close-after", faults.closeAfter, "Fault: close each connection after N requests");
     app.add_flag("--split", faults.split, "Fault: send each answer in two TCP segments 5 ms apart");
+    unsigned scanMs = 0;
+    app.add_option("--scan-ms", scanMs,
+                   "Answer like a controller: requests wait for the end of the current scan of about MS ms (varying by up to "
+                   "10 %) and are answered about 1 ms after it, as the controller serves SLMP in its END processing. Each "
+                   "connection then gets at most one answer a scan (about 1000/MS requests/s); the connections waiting are "
+                   "served at the same END. 0 (the default): at once")
+        ->capture_default_str()
+        ->check(CLI::Range(0u, 10000u));
+    size_t maxClients = sim::TcpServer::kControllerClients;
+    app.add_option("--max-clients", maxClients,
+                   "Connections served at once; more are closed when they connect. The controller serves 8; raise it for load tests")
+        ->capture_default_str()
+        ->check(CLI::Range(size_t{1}, sim::TcpServer::kMaxClients));
+    std::string password;
+    app.add_option("--password", password,
+                   "Lock the controller with this remote password (6 to 32 characters): every request but unlock (1630) answers C201 "
+                   "until a connection unlocks with it; lock (1631) and a new connection lock again")
+        ->check([](const std::string& text) { return text.size() >= 6 && text.size() <= 32 ? std::string() : "6 to 32 characters"; });
+    bool everyDevice = false;
+    app.add_flag("--every-device", everyDevice,
+                 "Serve the long timers (LTS, LTC, LTN, LSTS, LSTC, LSTN) too, which the controller does not have and refuses "
+                 "with end code C05B; every register type the driver knows is then served");
     app.add_flag("--verbose", verbose, "Print one line per request: client, command, device, points, end code, microseconds");
     int status = 0;
     if (!fx5::ParseCommandLine(app, argc, argv, status)) return status;
@@ -95,15 +124,20 @@ static int Run(int argc, char** argv)
 
     sim::DeviceMemory memory;
     std::string error;
-    if (!memoryFile.empty() && !fx5sim::LoadMemoryFile(memoryFile, memory, error)) {
+    fx5sim::MemoryLayout layout;
+    if (!memoryFile.empty() && !fx5sim::LoadMemoryFile(memoryFile, memory, error, &layout)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitFailure;
     }
     sim::TcpServer server(memory);
     server.SetFaults(faults);
+    server.ServeEveryDevice(everyDevice);
+    server.SetClientLimit(maxClients);
+    server.SetScanTime(scanMs);
+    server.SetPassword(password);
     if (verbose) server.SetLog(PrintExchange);
     if (!server.Start(static_cast<uint16_t>(port), bind)) {
-        std::fprintf(stderr, "cannot listen on %s:%d\n", bind.c_str(), port);
+        std::fprintf(stderr, "cannot listen on %s:%d: %s\n", bind.c_str(), port, std::strerror(errno));
         return kExitFailure;
     }
     std::printf("listening on %s:%u\n", server.Address().c_str(), server.Port());
@@ -118,7 +152,7 @@ static int Run(int argc, char** argv)
     faultSwitch.Stop();
     animator.Stop();
     server.Stop();
-    if (!saveFile.empty() && !fx5sim::SaveMemoryFile(saveFile, memory, error)) {
+    if (!saveFile.empty() && !fx5sim::SaveMemoryFile(saveFile, memory, error, layout)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitFailure;
     }
