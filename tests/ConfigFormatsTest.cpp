@@ -7,6 +7,7 @@
 
 #include "support/BlobBuilder.h"
 #include "support/Hex.h"
+#include "tags/PathRewrite.h"
 #include "vi5z_uvevarov_ave/DevBas.h"
 
 using namespace testing_support;
@@ -52,6 +53,7 @@ TEST(DeviceProperty, ChecksAndForms)
     EXPECT_EQ(set.insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general)), 0);
     EXPECT_EQ(set.insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general)), 1);
     EXPECT_EQ(set.getPropertyVersionFromName("nothing"), 0xFFFFFFFFu);
+    EXPECT_EQ(set.getPropertyVersionFromName(nullptr), 0xFFFFFFFFu);
     EXPECT_EQ(set.getPropertyFromName(nullptr), nullptr);
 }
 
@@ -97,20 +99,15 @@ TEST(PropertySection, LayoutAndRoundTrip)
     liar[36] = 0xFF; // record length runs past the section: skipped
     EXPECT_TRUE(DevicePropertySerilize(liar).toDeviceProperty(target));
     EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
-    for (size_t cut = 0; cut < writer.bytes().size(); ++cut) {
-        std::vector<unsigned char> part(writer.bytes().begin(), writer.bytes().begin() + static_cast<long>(cut));
-        DevicePropertySerilize(part).toDeviceProperty(target);
-    }
     EXPECT_TRUE(DevicePropertySerilize(PropertySection(300, 1, 1, 0)).toDeviceProperty(target));
 }
 
 // A record may store its value as a number, a double or a text whatever the
 // property is: each is read by its own rule and the property's own check
-// still decides; a value too short for its kind, or of no known kind, is
-// ignored.
+// still decides; a value of no known kind is ignored.
 TEST(PropertySection, EveryStoredKindOnANumberProperty)
 {
-    const auto section = [](uint32_t kind, std::vector<unsigned char> value) {
+    const auto section = [](uint32_t kind, std::vector<unsigned char> value, uint32_t shorter) {
         DevicePropertySerilize writer;
         auto set = std::make_shared<DevicePropertyConfigWraper>();
         set->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(std::make_shared<Device::GeneralPropertyConfig<unsigned int>>(
@@ -120,7 +117,7 @@ TEST(PropertySection, EveryStoredKindOnANumberProperty)
         // (23), the name, then the value; the table of its offset ends it.
         std::vector<unsigned char> bytes(writer.bytes().begin(), writer.bytes().begin() + 43);
         bytes.insert(bytes.end(), value.begin(), value.end());
-        utils::StoreLe32(bytes.data() + 20, static_cast<uint32_t>(23 + value.size()));
+        utils::StoreLe32(bytes.data() + 20, static_cast<uint32_t>(23 + value.size()) - shorter);
         utils::StoreLe32(bytes.data() + 24, kind);
         const uint32_t table = static_cast<uint32_t>(bytes.size());
         const unsigned char offset[4] = {20, 0, 0, 0};
@@ -139,18 +136,22 @@ TEST(PropertySection, EveryStoredKindOnANumberProperty)
         const char* name;
         uint32_t kind;
         std::vector<unsigned char> value;
-        int expected; // the property starts at 5
+        int expected;         // the property starts at 5
+        uint32_t shorter = 0; // taken off the record's stated length
     };
     const Case cases[] = {
         {"number", 0, {44, 1, 0, 0}, 300},
         {"second number kind", 1, {7, 0, 0, 0}, 7},
         {"option index", 4, {9, 0, 0, 0}, 9},
-        {"number too short", 0, {44, 1}, 5},
+        // A value is read at its offset whatever the record's length: a short
+        // one runs on into the offset table (20 0 0 0) that follows it.
+        {"number cut short, out of range with the table's bytes", 0, {44, 1}, 5},
+        {"number past a length that stops at its offset", 0, {9, 3, 0, 0}, 777, 4},
         {"double rounded", 2, number(150.6), 151},
         {"negative double as 0", 2, number(-5.0), 0},
         {"NaN as 0", 2, number(std::nan("")), 0},
         {"double past the range refused", 2, number(1e12), 5},
-        {"double too short", 2, {0, 0, 0, 0}, 5},
+        {"double cut short, a tiny number with the table's bytes", 2, {0, 0, 0, 0}, 0},
         {"decimal text", 3, text(std::string("300\0", 4)), 300},
         {"text without its nul", 3, text("42"), 42},
         {"text past 32 bits refused", 3, text("4294967296"), 5},
@@ -163,7 +164,7 @@ TEST(PropertySection, EveryStoredKindOnANumberProperty)
         auto config =
             std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 5u, 0u, 1000u);
         target->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(config));
-        EXPECT_TRUE(DevicePropertySerilize(section(c.kind, c.value)).toDeviceProperty(target));
+        EXPECT_TRUE(DevicePropertySerilize(section(c.kind, c.value, c.shorter)).toDeviceProperty(target));
         EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), c.expected);
     }
 }
@@ -199,6 +200,8 @@ TEST(Container, SectionsAndChecks)
 TEST(TagRecord, RunAndSetForms)
 {
     KVSG::KVSGVariable tag = MakeVariable("a", "a", 0, 1, 100, 3);
+    tag.m_comment = "note";
+    tag.m_typeKey = "Bit";
     utils::MemoryBuffer run, set;
     tag.serializeRun(run);
     tag.serializeSet(set);
@@ -211,12 +214,22 @@ TEST(TagRecord, RunAndSetForms)
                                 "01000000"
                                 "64000000"
                                 "03000000");
-    EXPECT_EQ(set.size(), 43u);
+    EXPECT_EQ(set.size(), 43u + 7u);
     KVSG::KVSGVariable back;
     back.deserializeSet(set);
+    EXPECT_EQ(back.DEV_ZOLT_getLabelComment(), "note");
+    EXPECT_EQ(back.DEV_ZOLT_getDataTypeName(), "Bit");
+    EXPECT_EQ(back.getTypeKey(), "Bit");
     EXPECT_EQ(back.m_address, 100u);
     EXPECT_EQ(back.m_bit, 3u);
     EXPECT_EQ(back.m_extraWord, 2u);
+    // A record cut before its bit field names no bit.
+    utils::MemoryBuffer cut;
+    cut.write(run.bytes().data(), static_cast<unsigned>(run.size() - 4));
+    KVSG::KVSGVariable noBit;
+    noBit.deserializeRun(cut);
+    EXPECT_EQ(noBit.m_bit, 0xFFFFFFFFu);
+    EXPECT_EQ(noBit.m_address, 100u);
 
     const std::pair<uint32_t, int> types[] = {{21, -1}, {22, -1}, {0, 0}, {1, 2}, {15, 1}, {18, 7}, {1000, -1}};
     for (auto [stored, type] : types) {
@@ -234,8 +247,10 @@ TreeSerialize::NodeSpec SampleTree()
             MakeVariable("[" + std::to_string(i) + "]", "Prog.data[" + std::to_string(i) + "]", 3, REG_D, 100 + static_cast<uint32_t>(i))));
     std::vector<TreeSerialize::NodeSpec> xs;
     xs.push_back(Node(MakeVariable("x", "S.arr[2].x", 4, REG_D, 300)));
+    KVSG::KVSGVariable data = MakeVariable("data", "Prog.data", 21, 0, 0);
+    data.m_isArray = true;
     return Node(MakeVariable("", "", 21, 0, 0),
-                {Node(MakeVariable("Prog", "Prog", 21, 0, 0), {Node(MakeVariable("data", "Prog.data", 21, 0, 0), elements)}),
+                {Node(MakeVariable("Prog", "Prog", 21, 0, 0), {Node(data, elements)}),
                  Node(MakeVariable("S", "S", 21, 0, 0),
                       {Node(MakeVariable("arr", "S.arr", 21, 0, 0), {Node(MakeVariable("[2]", "S.arr[2]", 21, 0, 0), xs)})}),
                  Node(MakeVariable("a.b", "a.b", 0, REG_M, 7)),
@@ -285,6 +300,14 @@ TEST(TagTree, StreamRoundTripAndLookup)
         }
     }
     EXPECT_EQ(root->find("Prog")->find("Prog"), nullptr) << "never the node itself";
+    // What a host browses: each node's parent and array flag.
+    const KVSG::TagTree* data = root->find("Prog.data");
+    EXPECT_EQ(root->DEV_ZOLT_at(0)->DEV_ZOLT_getParent(), root.get());
+    EXPECT_EQ(data->DEV_ZOLT_getParent(), root->find("Prog"));
+    EXPECT_EQ(data->DEV_ZOLT_at(3)->DEV_ZOLT_getParent(), data);
+    EXPECT_EQ(data->DEV_ZOLT_getLabel()->DEV_ZOLT_getLabelName(), "data");
+    EXPECT_TRUE(data->DEV_ZOLT_getLabel()->DEV_ZOLT_isArray());
+    EXPECT_FALSE(data->DEV_ZOLT_at(0)->DEV_ZOLT_getLabel()->DEV_ZOLT_isArray());
 
     const std::vector<unsigned char> lone = TreeSerialize::WriteTree(Node(MakeVariable("r", "r", 4, REG_D, 1)));
     utils::MemoryBuffer loneSection;
@@ -364,6 +387,37 @@ TEST(TagTree, AnyDepthLoadsUsedToBeRefusedBeyond64Levels)
         ++depth;
     }
     EXPECT_EQ(depth, kDepth);
+}
+
+// `which` 1, 2, 3 count every index of every bracket from the left; 0 is the
+// last one.
+TEST(TagPath, RewritesTheIndexItNames)
+{
+    struct Case {
+        const char* path;
+        int offset;
+        unsigned which;
+        const char* rewritten; // nullptr: refused
+    };
+    const Case cases[] = {
+        {"S.a[1,2].b[3]", 1, 1, "S.a[2,2].b[3]"},
+        {"S.a[1,2].b[3]", 1, 2, "S.a[1,3].b[3]"},
+        {"S.a[1,2].b[3]", 1, 3, "S.a[1,2].b[4]"},
+        {"S.a[1,2].b[3]", 1, 4, nullptr},
+        {"S.a[1,2].b[3]", 3, 0, "S.a[1,2].b[6]"},
+        {"Prog.data[4]", -5, 0, "Prog.data[4294967295]"},
+        {"Prog.level", 1, 0, nullptr},
+        {"Prog.level", 1, 1, nullptr},
+        {"m[2,7]", 10, 0, "m[2,17]"},
+        {"x[]", 2, 0, "x[2]"},
+        {"[3]", 2, 0, "[5]"},
+        {"abc]", 1, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        const bool done = RewriteTagPathIndex(c.path, c.offset, c.which, out);
+        EXPECT_EQ(done ? out : "refused", c.rewritten ? c.rewritten : "refused") << c.path << " which " << c.which;
+    }
 }
 
 TEST(ChannelGeneration, ExpandsRequests)

@@ -308,6 +308,22 @@ TEST(ConfigTool, LabelExportInTheToolsFormImports)
     EXPECT_NE(imported.skipped[2].find("labels.txt:10: k: class VAR_GLOBAL_CONSTANT"), std::string::npos);
     Compiled compiled;
     EXPECT_TRUE(Compile(imported.project, compiled, diagnostics));
+    // A lone surrogate becomes U+FFFD; fields and titles are trimmed.
+    const std::string lone = Utf16("name,type,device,comment\r\na,Bit,M0,") + std::string("\x00\xDC", 2) + Utf16("\r\n").substr(2);
+    Import odd;
+    ASSERT_TRUE(ImportLabels("odd.csv", lone, "auto", true, odd, diagnostics));
+    ASSERT_EQ(odd.project.tags.size(), 1u);
+    EXPECT_EQ(odd.project.tags[0].comment, "\xEF\xBF\xBD");
+    ASSERT_TRUE(ImportLabels("spaced.csv", " name, type, device\n b, Bit, M1\n", "auto", true, odd, diagnostics));
+    EXPECT_EQ(odd.project.tags.back().name + "@" + odd.project.tags.back().device, "b@M1");
+    // Saved without its byte-order mark it reads the same; cut by a byte it
+    // is a mistake.
+    Import again;
+    ASSERT_TRUE(ImportLabels("labels.txt", Utf16(text).substr(2), "auto", true, again, diagnostics));
+    EXPECT_EQ(WriteProject(again.project), WriteProject(imported.project));
+    const std::string bare = Utf16(text).substr(2);
+    EXPECT_FALSE(ImportLabels("labels.txt", bare.substr(0, bare.size() - 1), "auto", true, again, diagnostics));
+    EXPECT_NE(diagnostics.back().message.find("odd number of bytes"), std::string::npos);
 }
 
 TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
@@ -332,10 +348,16 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
          "/tags/1/name", "defined twice"},
         {"path that does not resolve", R"({"name": "a", "type": "int16", "device": "D1"})", R"({"tag": "b"})", "/channels/0/tag",
          "\"b\" names no tag"},
+        {"path to no scalar", R"({"name": "a", "type": "int16", "device": "D1", "dims": [3]})", R"({"tag": "a"})", "/channels/0/tag",
+         "\"a\" does not resolve to a scalar of tag a"},
         {"index outside the dimensions", R"({"name": "a", "type": "int16", "device": "D1", "dims": [3]})", R"({"tag": "a[3]"})",
          "/channels/0/tag", "outside the dimensions of a (0..2)"},
         {"string without a length", R"({"name": "a", "type": "string", "device": "D1"})", "", "/tags/0/length",
          "a string needs its length"},
+        {"string longer than one request", R"({"name": "a", "type": "string", "device": "D1", "length": 1922})", "", "/tags/0/length",
+         "at most 1920 bytes (960 words, what one request reads or writes); found 1922"},
+        {"wstring longer than one request", R"({"name": "a", "type": "wstring", "device": "D1", "length": 961})", "", "/tags/0/length",
+         "at most 960 characters"},
         {"structure containing itself", R"({"name": "a", "type": "Self", "device": "D1"})", "", "/structs/Self/members/0/type",
          "contains itself"},
         {"two string kinds",
@@ -363,11 +385,28 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
         EXPECT_FALSE(ParseProject(malformed, project, diagnostics)) << malformed;
         EXPECT_NE(diagnostics.at(0).message.find("not a JSON document"), std::string::npos) << malformed;
     }
+    // Label lists: each mistake at its line, once; a structure's label and a
+    // type the driver cannot map are skipped, a misspelt type is a mistake.
     Import imported;
     diagnostics.clear();
-    EXPECT_FALSE(ImportLabels("labels.csv", "name,type,device\nok,Bit,M0\nbad,Bit,Q7\n", "auto", true, imported, diagnostics));
-    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_FALSE(ImportLabels("labels.csv",
+                              "name,type,device\nok,Bit,M0\nbad,Bit,Q7\ntypo,Word [Signd],D1\nfar,Word [Signed],D8000\n"
+                              "motor,Motor,D2\nlong,FLOAT [Double Precision],D4\n",
+                              "auto", true, imported, diagnostics));
+    ASSERT_EQ(diagnostics.size(), 3u);
     EXPECT_EQ(diagnostics[0].where, "labels.csv:3");
+    EXPECT_EQ(diagnostics[1].where + " " + diagnostics[1].message.substr(0, 41),
+              "labels.csv:4 typo: data type \"Word [Signd]\" is unknown");
+    EXPECT_EQ(diagnostics[2].where + " " + diagnostics[2].message, "labels.csv:5 far: found device D8000, expected D0 … D7999");
+    ASSERT_EQ(imported.skipped.size(), 2u);
+    EXPECT_NE(imported.skipped[0].find("labels.csv:6: motor: data type \"Motor\" is a structure"), std::string::npos);
+    EXPECT_NE(imported.skipped[1].find("labels.csv:7: long: data type \"FLOAT [Double Precision]\" is not supported"), std::string::npos);
+    // An array past the device's end fails once, not once per element.
+    diagnostics.clear();
+    ASSERT_TRUE(ImportLabels("labels.csv", "name,type,device\nbig,Word [Signed](0..9999),D0\n", "auto", true, imported, diagnostics));
+    Compiled compiled;
+    EXPECT_FALSE(Compile(imported.project, compiled, diagnostics));
+    EXPECT_EQ(diagnostics.size(), 1u);
 }
 
 TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
@@ -387,6 +426,10 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
     ASSERT_FALSE(blob.empty());
     Inspection inspection;
     Inspect(std::vector<unsigned char>(blob.begin(), blob.end()), inspection, diagnostics);
+    diagnostics.clear();
+    EXPECT_FALSE(Inspect({1, 2, 3}, inspection, diagnostics));
+    ASSERT_FALSE(diagnostics.empty());
+    EXPECT_NE(diagnostics[0].message.find("not a configuration blob"), std::string::npos);
     // A project holding such text still writes (with U+FFFD) and compiles.
     Project project;
     project.tags.push_back({"bad\xff", "int16", "D1", "", {}, 0, "\xfe\xfe", "/tags/0"});

@@ -12,6 +12,8 @@
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
+#include "tools/fx5-run/ValueStore.h"
+#include "tools/fx5-run/WriteValue.h"
 
 using namespace testing_support;
 using Json = nlohmann::json;
@@ -119,17 +121,28 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
         const char* shown; // on standard error or in a message record
     };
     const Case cases[] = {
-        {{"--cycles", "4", "--write", "b=12ab"}, 1, "write b=12ab: not an integer, nothing written"},
+        {{"--cycles", "4", "--write", "b=12ab"}, 1, "write b=12ab: not a number, nothing written"},
         {{"--cycles", "4", "--write", "c=1"}, 1, "write c=1: c is not a channel of the project"},
-        {{"--cycles", "1", "--write", "b=5"}, 1, "write b=5: not done, the run ended before the first full refresh"},
-        {{"--cycles", "1", "--ioctl", "READ(D,1,WUB=v)"},
+        // One cycle is a full refresh: a and b are read, then a written.
+        {{"--cycles", "1", "--write", "a=5"}, 0, "write a=5: status 0 (good)"},
+        // A controller never reached: why, and a run that delivered nothing fails.
+        {{"--port", "1", "--cycles", "1"}, 1, "cannot connect to 127.0.0.1:1 (connection refused)"},
+        {{"--port", "1", "--cycles", "1"}, 1, "\"link\":\"cannot connect: connection refused\""},
+        {{"--port", "1", "--cycles", "1"}, 1, "PLC1: no value was delivered in the run (cannot connect: connection refused)"},
+        // Against a port nobody listens on, a call waits the wait time: the
+        // run ends within the first.
+        {{"--port", "1", "--duration", "0.1", "--write", "b=5"}, 1, "write b=5: not done, the run ended before the first full refresh"},
+        {{"--port", "1", "--duration", "0.1", "--ioctl", "READ(D,1,WUB=v)"},
          1,
          "ioctl READ(D,1,WUB=v): not done, the run ended before the first full refresh"},
         {{"--cycles", "4", "--ioctl", "READ(D,1"}, 1, "ioctl READ(D,1: status -5"},
         {{"--cycles", "4", "--var", "v=0", "--ioctl", "READ(D,100,WUB=v)"}, 0, "ioctl READ(D,100,WUB=v): status 0 (good); v=222"},
+        {{"--cycles", "4", "--var", "t:text=5", "--ioctl", "READ32(D,100,WUB=t)"}, 0, "ioctl READ32(D,100,WUB=t): status 0 (good); t=222"},
     };
     for (const Case& c : cases) {
+        // A case that names its own port leaves out the simulator's.
         std::vector<std::string> args = at;
+        if (c.args[0] == "--port") args.erase(args.begin() + 2, args.begin() + 4);
         args.insert(args.end(), c.args.begin(), c.args.end());
         std::string errors;
         const int status = fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(args), errors, true);
@@ -231,11 +244,8 @@ TEST_P(FxRunFaults, TheStatusShowsAndValuesFlowAgainWhenTheControllerIsBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, FxRunFaults,
-                         ::testing::Values(FaultCase{"silence", {"--silent-every", "1"}, 2},
-                                           FaultCase{"endCode", {"--end-code", "C056"}, 100 + 0xC056},
-                                           FaultCase{"wrongRouting", {"--wrong-routing"}, 3},
-                                           FaultCase{"closeAfter", {"--close-after", "1"}, 0}, FaultCase{"split", {"--split"}, 0},
-                                           FaultCase{"delay", {"--delay", "50"}, 0}),
+                         ::testing::Values(FaultCase{"endCode", {"--end-code", "C056"}, 100 + 0xC056},
+                                           FaultCase{"closeAfter", {"--close-after", "1"}, 0}),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(FxRun, LateAnswersNeverReachAnotherChannel)
@@ -336,14 +346,79 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--device", "p=127.0.0.1:5000:" + Project(), "--device", "p=127.0.0.1:5001:" + Project()}, 2, "the name 'p' is given twice"},
         {{"--project", Project(), "--cycles", "0"}, 2, "--cycles: must be above 0, not 0"},
         {{"--project", Project(), "--duration", "-1"}, 2, "--duration: must be above 0, not -1"},
+        {{"--project", Project(), "--var", "v:bogus=1"}, 2, "--var: 'v:bogus=1' is not NAME=VALUE"},
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
+        {{"--project", "/nonexistent.json", "--host", "127.0.0.1"}, 1, "/nonexistent.json: cannot be read"},
         {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
+        {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--write", "a=40000"},
+         1,
+         "write a=40000: 40000 is outside int16 (-32768 … 32767); nothing written"},
     };
     for (const Case& c : cases) {
         std::string errors;
         EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, c.args, errors), c.status) << errors;
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     }
+}
+
+// A write is refused unless its tag holds exactly the value typed; a value
+// that fits is taken whatever its spelling.
+TEST(FxRunWrites, ValuesTheirTagCannotHoldAreRefused)
+{
+    auto leaf = [](fx5cfg::Scalar scalar, uint32_t length = 0) {
+        fx5cfg::Leaf l;
+        l.scalar = scalar;
+        l.length = length;
+        return std::optional<fx5cfg::Leaf>(l);
+    };
+    using fx5cfg::Scalar;
+    struct Case {
+        const char* text;
+        DATATYPE channel;
+        std::optional<fx5cfg::Leaf> tag;
+        std::optional<double> sent; // nothing: refused
+        int integer = 0;
+    };
+    const Case cases[] = {
+        {"40000", DATATYPE_INT, leaf(Scalar::Int16), {}},
+        {"-32768", DATATYPE_INT, leaf(Scalar::Int16), -32768, -32768},
+        {"0x7FFF", DATATYPE_INT, leaf(Scalar::Int16), 32767, 32767},
+        {"1e3", DATATYPE_INT, leaf(Scalar::Int16), 1000, 1000},
+        {"1.5", DATATYPE_INT, leaf(Scalar::Int16), {}},
+        {"70000", DATATYPE_INT, leaf(Scalar::UInt16), {}},
+        {"2", DATATYPE_INT, leaf(Scalar::Bool), {}},
+        {"3000000000", DATATYPE_DOUBLE, leaf(Scalar::UInt32), 3e9},
+        {"3000000000", DATATYPE_INT, leaf(Scalar::UInt32), 3e9, static_cast<int>(3000000000u)},
+        {"3000000000", DATATYPE_INT, {}, {}},
+        {"-1", DATATYPE_DOUBLE, leaf(Scalar::UInt32), {}},
+        {"1e40", DATATYPE_DOUBLE, leaf(Scalar::Float), {}},
+        {"1.25", DATATYPE_DOUBLE, leaf(Scalar::Float), 1.25},
+        {"nan", DATATYPE_DOUBLE, leaf(Scalar::Float), {}},
+        {"12ab", DATATYPE_DOUBLE, {}, {}},
+        {"0123456789", DATATYPE_STRING, leaf(Scalar::String, 10), 0},
+        {"0123456789A", DATATYPE_STRING, leaf(Scalar::String, 10), {}},
+        {"中文", DATATYPE_STRING, leaf(Scalar::String, 3), {}},
+        {"中文", DATATYPE_STRING, leaf(Scalar::WString, 2), 0},
+        {"中文A", DATATYPE_STRING, leaf(Scalar::WString, 2), {}},
+    };
+    for (const Case& c : cases) {
+        fx5run::WriteValue value;
+        std::string why;
+        const bool taken = fx5run::ParseWriteValue(c.text, c.channel, c.tag, value, why);
+        EXPECT_EQ(taken, c.sent.has_value()) << c.text << ": " << why;
+        if (!taken) {
+            EXPECT_NE(why.find("nothing written"), std::string::npos) << c.text;
+        } else if (c.channel == DATATYPE_INT) {
+            EXPECT_EQ(value.integer, c.integer) << c.text;
+        } else if (c.channel == DATATYPE_DOUBLE) {
+            EXPECT_EQ(value.number, *c.sent) << c.text;
+        }
+    }
+    // Values shown keep every digit, in the table and CSV as in JSON.
+    EXPECT_EQ(fx5run::ValueText(3000000123.0), "3000000123");
+    EXPECT_EQ(fx5run::ValueText(1234567.875), "1234567.875");
+    EXPECT_EQ(fx5run::ValueText(0.1), "0.1");
+    EXPECT_EQ(fx5run::ValueText(1.0 / 3), "0.3333333333333333");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
+#include <sstream>
 
 #include "support/FileText.h"
 #include "support/ShellLine.h"
@@ -21,6 +23,11 @@ TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
     const std::string blob = dir + "cli.bin", blob2 = dir + "cli2.bin", printed = dir + "cli-printed.json", bad = dir + "cli-bad.json";
     std::ofstream(bad)
         << R"({"tags": [{"name": "a", "type": "int17", "device": "D1"}, {"name": "b", "type": "int16", "device": "D9000"}]})";
+    const std::string many = dir + "cli-many.json";
+    std::string tags;
+    for (int i = 0; i < 60; ++i)
+        tags += std::string(i ? "," : "") + R"({"name": "t)" + std::to_string(i) + R"(", "type": "int17", "device": "D1"})";
+    std::ofstream(many) << R"({"tags": [)" + tags + "]}";
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -30,6 +37,7 @@ TEST(Fx5ConfigCommand, ExitStatusesAndTheRoundTripThroughFiles)
         {{"compile", example, "-o", blob}, 0, ""},
         {{"check", example}, 0, ""},
         {{"check", bad}, 1, "2 mistakes"},
+        {{"check", many}, 1, "... 10 more not shown\n60 mistakes"},
         {{"compile", bad, "-o", dir + "never.bin"}, 1, "/tags/1/device: found D9000"},
         {{"inspect", dir + "missing.bin"}, 1, "cannot be read"},
         {{}, 2, "subcommand"},
@@ -90,6 +98,42 @@ TEST(Fx5ConfigCommand, PipelinesThroughStandardStreamsAndLostOutputFails)
     EXPECT_FALSE(FileText(blob).empty());
 }
 
+// Every option a tool's --help lists is explained on its page.
+TEST(ToolPages, EveryOptionIsOnItsPage)
+{
+    struct Tool {
+        const char* program;
+        std::vector<std::string> arguments;
+        const char* page;
+    };
+    const Tool tools[] = {
+        {FX5_RUN_PATH, {"--help"}, "fx5-run.md"},
+        {FX5_SIM_PATH, {"--help"}, "fx5-sim.md"},
+        {FX5_CONFIG_PATH, {"--help"}, "project-file.md"},
+        {FX5_CONFIG_PATH, {"compile", "--help"}, "project-file.md"},
+        {FX5_CONFIG_PATH, {"inspect", "--help"}, "project-file.md"},
+        {FX5_CONFIG_PATH, {"import-labels", "--help"}, "project-file.md"},
+    };
+    for (const Tool& t : tools) {
+        std::string help;
+        fx5::RunToEnd(t.program, t.arguments, help, true);
+        const std::string page = FileText(std::string(FX5_SOURCE_DIR) + "/docs/" + t.page);
+        ASSERT_FALSE(page.empty()) << t.page;
+        // The options are the lines of the list that begin with a dash.
+        int options = 0;
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t first = line.find_first_not_of(' ');
+            const size_t at = line.find("--");
+            if (first == std::string::npos || line[first] != '-' || at == std::string::npos) continue;
+            const std::string option = line.substr(at, line.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
+            ++options;
+            EXPECT_NE(page.find("`" + option), std::string::npos) << option << " of " << t.program << " is not on " << t.page;
+        }
+        EXPECT_GT(options, 1) << t.program;
+    }
+}
+
 TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
 {
     fx5::SimProcess sim(FX5_SIM_PATH, {"--verbose"});
@@ -102,6 +146,36 @@ TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
     EXPECT_NE(line.find("127.0.0.1:"), std::string::npos) << line;
     EXPECT_NE(line.find("batch read words D100 points=3 end=0000"), std::string::npos) << line;
     EXPECT_NE(line.find("us"), std::string::npos) << line;
+    // A random bit write counts its points from its one count byte.
+    EXPECT_EQ(client.Request(0x1402, 0x0001, {2, 5, 0, 0, code::M, 1, 6, 0, 0, code::M, 0}).endCode, 0);
+    ASSERT_TRUE(sim.ReadLine(line, 3000));
+    EXPECT_NE(line.find("points=2 "), std::string::npos) << line;
+    // Why a client is dropped: bytes that are no request, an ASCII frame,
+    // a connection beyond the controller's 8, a request left half done.
+    struct Drop {
+        std::vector<uint8_t> bytes;
+        const char* why;
+    };
+    const Drop drops[] = {{{'G', 'E', 'T', ' ', '/', '\r', '\n'}, "closed: bytes that are no 3E or 4E binary request"},
+                          {{'5', '0', '0', '0', '0', '0', 'F', 'F'}, "closed: an ASCII frame"},
+                          {{0x50, 0x00, 0x00, 0xFF, 0xFF, 0x03, 0x00, 0xFF, 0xFF}, "closed: a data length above 8 192 bytes"}};
+    for (const Drop& d : drops) {
+        SlmpClient bad(sim.Port());
+        bad.SendRaw(d.bytes);
+        EXPECT_TRUE(bad.ClosedByPeer(2000)) << d.why;
+        ASSERT_TRUE(sim.ReadLine(line, 3000));
+        EXPECT_NE(line.find(d.why), std::string::npos) << line;
+    }
+    std::vector<std::unique_ptr<SlmpClient>> eight;
+    for (int i = 0; i < 7; ++i) eight.push_back(std::make_unique<SlmpClient>(sim.Port()));
+    SlmpClient ninth(sim.Port());
+    EXPECT_TRUE(ninth.ClosedByPeer(2000));
+    ASSERT_TRUE(sim.ReadLine(line, 3000));
+    EXPECT_NE(line.find("closed: all 8 connections are in use"), std::string::npos) << line;
+    eight[0]->SendRaw({0x50, 0x00, 0x00, 0xFF, 0xFF, 0x03, 0x00, 0x0C, 0x00, 0x10});
+    EXPECT_TRUE(eight[0]->ClosedByPeer(7000)) << "a half request holds its connection 5 s at most";
+    ASSERT_TRUE(sim.ReadLine(line, 3000));
+    EXPECT_NE(line.find("closed: a request of 10 bytes was not completed within 5 s"), std::string::npos) << line;
     EXPECT_EQ(sim.Stop().status, 0);
 }
 

@@ -1,14 +1,13 @@
-// A file in the test's scratch folder, unique to this process: the tests
-// run as separate processes at once and must not share a file.
+// A file in this test process's own scratch folder: made on first use under
+// the system's temporary folder and removed with everything in it when the
+// process's tests end, passed or failed. The tests run as separate processes
+// at once and never share a file.
 #pragma once
-
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 
 namespace testing_support {
 
-inline std::string TempPath(const std::string& name) { return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name; }
+std::string TempPath(const std::string& name);
 
 } // namespace testing_support

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -29,6 +30,19 @@ inline bool ParseWholeDouble(const std::string& text, double& out)
     if (errno == ERANGE || *end != '\0') return false;
     out = value;
     return true;
+}
+
+// The shortest text of 15 to 17 significant digits that reads back as the
+// same double: whole numbers print as integers (3000000123, not 3e+09), and
+// no digit a value holds is lost.
+inline std::string ShortestText(double value)
+{
+    char text[40];
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) break;
+    }
+    return text;
 }
 
 } // namespace fx5

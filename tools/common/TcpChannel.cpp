@@ -47,33 +47,37 @@ bool TcpChannel::Connect(bool resync)
     addrinfo* found = nullptr;
     const std::string service = std::to_string(m_port);
     int fd = -1;
-    if (::getaddrinfo(m_host.c_str(), service.c_str(), &hints, &found) == 0 && found) {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd >= 0) {
-            int result = ::connect(fd, found->ai_addr, found->ai_addrlen);
-            if (result != 0 && errno == EINPROGRESS) {
-                pollfd wait{fd, POLLOUT, 0};
-                int error = 0;
-                socklen_t length = sizeof error;
-                result =
-                    ::poll(&wait, 1, kConnectTimeoutMs) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0
-                        ? 0
-                        : -1;
-            }
-            if (result != 0) {
-                ::close(fd);
-                fd = -1;
-            }
+    std::string why;
+    const int resolved = ::getaddrinfo(m_host.c_str(), service.c_str(), &hints, &found);
+    if (resolved != 0 || !found) {
+        why = resolved == EAI_NONAME || resolved == EAI_NODATA ? "no such host" : ::gai_strerror(resolved);
+    } else if ((fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) < 0) {
+        why = std::strerror(errno);
+    } else {
+        int error = ::connect(fd, found->ai_addr, found->ai_addrlen) == 0 ? 0 : errno;
+        if (error == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            socklen_t length = sizeof error;
+            if (::poll(&wait, 1, kConnectTimeoutMs) != 1)
+                error = ETIMEDOUT;
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+        }
+        if (error != 0) {
+            why = error == ECONNREFUSED ? "connection refused" : error == ETIMEDOUT ? "timed out" : std::strerror(error);
+            ::close(fd);
+            fd = -1;
         }
     }
     if (found) ::freeaddrinfo(found);
     if (fd < 0) {
         m_backoff = m_backoff.count() == 0 ? kFirstBackoff : std::min(m_backoff * 2, kMaxBackoff);
         m_nextAttempt = Clock::now() + m_backoff;
-        if (!m_dropReported) {
-            Tell("cannot connect to " + m_host + ":" + service + "; retrying with back-off up to 5 s");
-            m_dropReported = true;
-        }
+        // Told again whenever the reason changes; kept for a status line.
+        if (!m_dropReported || "cannot connect: " + why != m_problem)
+            Tell("cannot connect to " + m_host + ":" + service + " (" + why + "); retrying with back-off up to 5 s");
+        m_problem = "cannot connect: " + why;
+        m_dropReported = true;
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -88,6 +92,7 @@ bool TcpChannel::Connect(bool resync)
     }
     m_everConnected = true;
     m_dropReported = false;
+    m_problem.clear();
     return true;
 }
 
@@ -101,6 +106,7 @@ void TcpChannel::Drop(const char* why)
         Tell(std::string("connection to ") + m_host + ":" + std::to_string(m_port) + " lost (" + why + "); reconnecting");
         m_dropReported = true;
     }
+    m_problem = std::string("connection lost: ") + why;
 }
 
 int TcpChannel::PrepareSend()

@@ -41,6 +41,8 @@ public:
     // Told once per drop and once per reconnection, with a message.
     void OnEvent(std::function<void(const std::string&)> event) { m_event = std::move(event); }
     bool Connected() const { return m_socket >= 0; }
+    // Why the last connection failed or was lost; empty once connected.
+    const std::string& Problem() const { return m_problem; }
     uint64_t Reconnects() const { return m_reconnects; }
     uint64_t DiscardedBytes() const { return m_discarded; }
     // Connections made anew because a request got no complete answer.
@@ -56,6 +58,7 @@ private:
 
     std::string m_host;
     uint16_t m_port;
+    std::string m_problem;
     int m_socket = -1;
     int m_receiveTimeoutMs = -1; // the socket's receive time-out as last set
     bool m_everConnected = false;

@@ -18,7 +18,10 @@ namespace {
 
 // The frame's device number has three bytes.
 constexpr uint64_t kMaxDeviceNumber = 0xFFFFFF;
-// The tree's stored types of the scalars (Part of the tag record format).
+// The controller reads and writes at most 960 words in one request, and a
+// string is always read or written whole.
+constexpr uint64_t kMaxStringWords = 960;
+// The tree's stored types of the scalars, as the tag record stores them.
 uint32_t StoredType(Scalar s)
 {
     switch (s) {
@@ -88,8 +91,18 @@ public:
             case Scalar::WString:
                 if (unit == Unit::DoubleWord) return Fail(d.where + "/type", "strings need a word device"), false;
                 if (d.length == 0) return Fail(d.where + "/length", "missing: a string needs its length"), false;
-                bits = (*scalar == Scalar::String ? (uint64_t{d.length} + 1) / 2 : uint64_t{d.length}) * word;
-                return true;
+                {
+                    const bool bytes = *scalar == Scalar::String;
+                    const uint64_t words = bytes ? (uint64_t{d.length} + 1) / 2 : uint64_t{d.length};
+                    if (words > kMaxStringWords)
+                        return Fail(d.where + "/length",
+                                    "a " + d.type + " may hold at most " + std::to_string(bytes ? 2 * kMaxStringWords : kMaxStringWords) +
+                                        (bytes ? " bytes" : " characters") + " (960 words, what one request reads or writes); found " +
+                                        std::to_string(d.length)),
+                               false;
+                    bits = words * word;
+                    return true;
+                }
             }
         }
         auto it = m_structs.find(d.type);
@@ -328,6 +341,12 @@ void CheckChannel(const Channel& c, const std::map<std::string, Leaf>& leaves, c
     const std::string top = c.tag.substr(0, c.tag.find_first_of(".["));
     for (const Declaration& d : project.tags) {
         if (d.name != top) continue;
+        // A tag that failed its own check is reported once, not again for
+        // every channel bound to it.
+        const bool failed = std::any_of(diagnostics.begin(), diagnostics.end(), [&d](const Diagnostic& m) {
+            return m.where.compare(0, d.where.size(), d.where) == 0 && (m.where.size() == d.where.size() || m.where[d.where.size()] == '/');
+        });
+        if (failed) return;
         const size_t open = c.tag.find('[');
         if (open == top.size() && !d.dims.empty()) {
             const std::string inside = c.tag.substr(open + 1, c.tag.find(']') - open - 1);

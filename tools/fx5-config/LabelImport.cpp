@@ -143,7 +143,24 @@ struct TypeParse {
     uint32_t length = 0;
     std::vector<uint32_t> dims;
     std::string skipReason;
+    // A type the tool has but the driver cannot map (skipped), or a
+    // structure's name, rather than a misspelt one (a mistake).
+    bool known = true;
 };
+
+// Types of the engineering tool that no tag of this driver can hold.
+const std::set<std::string> kUnmappedTypes = {
+    "float [double precision]", "time",         "timer",  "counter", "long timer", "retentive timer",
+    "long retentive timer",     "long counter", "pointer"};
+
+// The words every built-in type name starts with: a name that starts so but
+// is none of them is misspelt; any other name is a structure's.
+bool LooksBuiltIn(const std::string& lower)
+{
+    for (const char* word : {"bit", "word", "double word", "float", "string"})
+        if (lower.rfind(word, 0) == 0) return true;
+    return false;
+}
 
 // "Word [Signed]", "String(32)", "String [Unicode](16)(0..9)", "Bit(0..2,0..3)".
 TypeParse ParseType(std::string type)
@@ -198,10 +215,14 @@ TypeParse ParseType(std::string type)
             return p;
         }
     }
-    p.skipReason =
-        "data type \"" + type +
-        "\" is not supported (supported: Bit, Word [Signed], Word [Unsigned]/Bit String [16-bit], "
-        "Double Word [Signed], Double Word [Unsigned]/Bit String [32-bit], FLOAT [Single Precision], String(n), String [Unicode](n))";
+    const bool unmapped = kUnmappedTypes.count(lower) != 0;
+    p.known = unmapped || !LooksBuiltIn(lower);
+    p.skipReason = "data type \"" + type + "\" " +
+                   (unmapped  ? "is not supported"
+                    : p.known ? "is a structure, not supported"
+                              : "is unknown") +
+                   " (supported: Bit, Word [Signed], Word [Unsigned]/Bit String [16-bit], Double Word [Signed], "
+                   "Double Word [Unsigned]/Bit String [32-bit], FLOAT [Single Precision], String(n), String [Unicode](n))";
     return p;
 }
 
@@ -227,6 +248,19 @@ void AddChannels(const Declaration& d, Project& project)
     }
 }
 
+// UTF-16LE saved without its byte-order mark: in the first characters many
+// high bytes are 0 (ASCII, tabs, line ends) and no low byte is.
+bool LooksLikeUtf16(const std::string& bytes)
+{
+    const size_t pairs = std::min<size_t>(bytes.size(), 1024) / 2;
+    size_t zeroHigh = 0;
+    for (size_t i = 0; i < pairs; ++i) {
+        if (bytes[2 * i] == '\0') return false;
+        zeroHigh += bytes[2 * i + 1] == '\0';
+    }
+    return pairs > 0 && zeroHigh * 4 >= pairs;
+}
+
 } // namespace
 
 bool ImportLabels(const std::string& fileName, const std::string& bytes, const std::string& encoding, bool channels, Import& out,
@@ -235,16 +269,22 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
     const size_t before = diagnostics.size();
     std::string text;
     const bool utf16Bom = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE;
-    if (encoding == "utf-16le" || (encoding == "auto" && utf16Bom))
+    const bool utf16 = utf16Bom || LooksLikeUtf16(bytes);
+    if (encoding == "utf-16le" || (encoding == "auto" && utf16)) {
+        if (bytes.size() % 2 != 0) {
+            diagnostics.push_back(
+                {fileName, "UTF-16LE text of an odd number of bytes (" + std::to_string(bytes.size()) + "): the file is cut short"});
+            return false;
+        }
         text = FromUtf16(bytes, utf16Bom ? 2 : 0);
-    else if (encoding == "utf-8" || encoding == "auto")
+    } else if (encoding == "utf-8" || encoding == "auto") {
         text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
-    else {
+    } else {
         diagnostics.push_back({fileName, "unknown encoding \"" + encoding + "\"; expected auto, utf-16le or utf-8"});
         return false;
     }
     if (!IsUtf8(text)) {
-        diagnostics.push_back({fileName, "not UTF-8 text: a label list is UTF-16LE with a byte-order mark, or UTF-8"});
+        diagnostics.push_back({fileName, "not UTF-8 text: a label list is UTF-16LE or UTF-8"});
         return false;
     }
     const size_t firstLine = text.find('\n');
@@ -290,12 +330,23 @@ bool ImportLabels(const std::string& fileName, const std::string& bytes, const s
         }
         const TypeParse type = ParseType(field(r, "type"));
         if (!type.scalar) {
-            out.skipped.push_back(where + ": " + name + ": " + type.skipReason);
+            if (type.known)
+                out.skipped.push_back(where + ": " + name + ": " + type.skipReason);
+            else
+                diagnostics.push_back({where, name + ": " + type.skipReason});
             continue;
         }
-        if (!sim::ParseDeviceAddress(device)) {
+        const std::optional<sim::DeviceAddress> address = sim::ParseDeviceAddress(device);
+        if (!address) {
             diagnostics.push_back(
                 {where, name + ": found device \"" + device + "\", expected a device address such as D100, D100.5, M20, X17 or W1F"});
+            continue;
+        }
+        const sim::DeviceArea& area = sim::DeviceAreas()[address->area];
+        if (address->number >= area.points) {
+            diagnostics.push_back({where, name + ": found device " + device + ", expected " +
+                                              sim::FormatDeviceAddress({address->area, 0, std::nullopt}) + " … " +
+                                              sim::FormatDeviceAddress({address->area, area.points - 1, std::nullopt})});
             continue;
         }
         if (name.find_first_of(".[], ") != std::string::npos) {

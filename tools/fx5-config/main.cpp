@@ -47,15 +47,20 @@ int NotWritten(const std::string& path)
     return kExitInput;
 }
 
+// More than this many mistakes are cut short, with the count left out.
+constexpr size_t kShownMistakes = 50;
+
 int Report(const std::string& file, const fx5cfg::Diagnostics& diagnostics)
 {
-    for (const fx5cfg::Diagnostic& d : diagnostics) {
+    for (size_t i = 0; i < diagnostics.size() && i < kShownMistakes; ++i) {
+        const fx5cfg::Diagnostic& d = diagnostics[i];
         // Label files name their own place (file:line); JSON mistakes a path.
         if (d.where.rfind(file, 0) == 0)
             std::fprintf(stderr, "%s: %s\n", d.where.c_str(), d.message.c_str());
         else
             std::fprintf(stderr, "%s: %s%s%s\n", file.c_str(), d.where.c_str(), d.where.empty() ? "" : ": ", d.message.c_str());
     }
+    if (diagnostics.size() > kShownMistakes) std::fprintf(stderr, "... %zu more not shown\n", diagnostics.size() - kShownMistakes);
     std::fprintf(stderr, "%zu mistake%s\n", diagnostics.size(), diagnostics.size() == 1 ? "" : "s");
     return kExitInput;
 }
@@ -91,7 +96,8 @@ static int Run(int argc, char** argv)
     CLI::App* import = app.add_subcommand(
         "import-labels", "Make a project from a global label export (UTF-16 tab-separated) or a CSV name,type,device,comment");
     import->add_option("labels", labels, "Label file ('-' for standard input)")->required();
-    import->add_option("--encoding", encoding, "auto (by byte-order mark), utf-16le or utf-8")->capture_default_str();
+    import->add_option("--encoding", encoding, "auto (UTF-16LE by its byte-order mark or zero high bytes, else UTF-8), utf-16le or utf-8")
+        ->capture_default_str();
     import->add_option("-o,--output", output, "Project file to write ('-' for standard output)")->required();
     import->add_flag("--no-channels", noChannels, "Make tags only, no host channels");
     CLI::App* check = app.add_subcommand("check", "Check PROJECT.json without writing anything");

@@ -1,4 +1,3 @@
-#include "tools/common/NumberText.h"
 #include "tools/fx5-run/DeviceSession.h"
 
 #include <algorithm>
@@ -7,6 +6,7 @@
 
 #include "host/Logger.h"
 #include "tools/common/WholeFile.h"
+#include "tools/fx5-run/WriteValue.h"
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 #include "tools/fx5-config/Compiler.h"
 #include "tools/fx5-config/BlobToProject.h"
@@ -19,15 +19,18 @@ namespace {
 DATATYPE HostType(const std::string& name) { return name == "text" ? DATATYPE_STRING : name == "double" ? DATATYPE_DOUBLE : DATATYPE_INT; }
 
 // The blob and the channels of a project file or of a compiled blob.
-bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std::vector<ChannelState>& channels, std::string& error)
+// The project's blob and channels, with each channel's tag where the
+// project says it.
+bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std::vector<ChannelState>& channels,
+                 std::vector<std::optional<fx5cfg::Leaf>>& leaves, std::string& error)
 {
     std::string bytes;
     if (!fx5::ReadWholeFile(path, bytes)) return error = path + ": cannot be read", false;
     fx5cfg::Diagnostics diagnostics;
     fx5cfg::Project project;
+    fx5cfg::Compiled compiled;
     const bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
     if (json) {
-        fx5cfg::Compiled compiled;
         if (fx5cfg::ParseProject(bytes, project, diagnostics)) fx5cfg::Compile(project, compiled, diagnostics);
         if (diagnostics.empty()) {
             blob = compiled.blob;
@@ -38,6 +41,9 @@ bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std:
         blob.assign(bytes.begin(), bytes.end());
         fx5cfg::Inspection inspection;
         if (fx5cfg::Inspect(blob, inspection, diagnostics)) project = inspection.project;
+        // The tags' types, when the blob's project compiles again.
+        fx5cfg::Diagnostics ignored;
+        if (diagnostics.empty()) fx5cfg::Compile(project, compiled, ignored);
     }
     if (!diagnostics.empty()) {
         error = path + ": " + diagnostics.front().where + (diagnostics.front().where.empty() ? "" : ": ") + diagnostics.front().message +
@@ -49,6 +55,8 @@ bool LoadProject(const std::string& path, std::vector<unsigned char>& blob, std:
         state.tag = c.tag;
         state.type = HostType(c.hostType);
         channels.push_back(state);
+        const auto leaf = compiled.leaves.find(c.tag);
+        leaves.push_back(leaf == compiled.leaves.end() ? std::nullopt : std::optional<fx5cfg::Leaf>(leaf->second));
     }
     return true;
 }
@@ -113,7 +121,7 @@ bool DeviceSession::Open(std::string& error)
 {
     const Calling calling(this);
     std::vector<ChannelState> channels;
-    if (!LoadProject(m_options.project, m_blob, channels, error)) return false;
+    if (!LoadProject(m_options.project, m_blob, channels, m_leaves, error)) return false;
     m_store = std::make_unique<ValueStore>(std::move(channels), m_variables, [this](int channel, const ChannelState& state) {
         {
             std::lock_guard<std::mutex> hold(m_statsLock);
@@ -159,8 +167,13 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
     const auto interval = std::chrono::milliseconds(m_options.intervalMs);
     auto next = start;
     bool refreshed = false;
-    for (uint64_t cycle = 0; !stop; ++cycle) {
-        if (m_options.cycles && cycle >= m_options.cycles) break;
+    // A cycle is a full refresh: every channel delivered once, or as many
+    // calls as there are channels gone by (failed reads deliver nothing).
+    uint64_t refreshes = 0;
+    size_t calls = 0;
+    m_store->StartRefresh();
+    while (!stop) {
+        if (m_options.cycles && refreshes >= m_options.cycles) break;
         if (m_options.durationS > 0 && std::chrono::duration<double>(Clock::now() - start).count() >= m_options.durationS) break;
         const auto before = Clock::now();
         m_store->CollectionStarted(before);
@@ -169,11 +182,12 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - before).count();
         {
             std::lock_guard<std::mutex> hold(m_statsLock);
-            ++m_stats.cycles;
+            ++m_stats.exchanges;
             m_stats.cycleTimes.Add(ms);
             m_stats.lastStatus = status;
             if (status != 0) ++m_stats.failures[status];
             m_stats.reconnects = m_channel->Reconnects();
+            m_stats.link = m_channel->Problem();
             m_stats.elapsedS = std::chrono::duration<double>(Clock::now() - start).count();
         }
         if (status != 0) {
@@ -181,12 +195,15 @@ void DeviceSession::Run(const std::atomic<bool>& stop)
             event.status = status;
             m_sink(event);
         }
-        // The first full refresh: every channel has a value, or as many calls
-        // as there are channels went by.
-        if (!refreshed) {
-            const auto states = m_store->Snapshot();
-            const bool all = std::all_of(states.begin(), states.end(), [](const ChannelState& s) { return s.has; });
-            if (all || cycle + 1 >= states.size()) {
+        if (m_store->Refreshed() >= m_store->Count() || ++calls >= m_store->Count()) {
+            ++refreshes;
+            calls = 0;
+            m_store->StartRefresh();
+            {
+                std::lock_guard<std::mutex> hold(m_statsLock);
+                m_stats.cycles = refreshes;
+            }
+            if (!refreshed) {
                 refreshed = true;
                 AfterFirstRefresh();
             }
@@ -231,17 +248,13 @@ bool DeviceSession::PrepareWrite(const std::string& tag, const std::string& text
     if (it == states.end()) return why = tag + " is not a channel of the project", false;
     write.channel = static_cast<int>(it - states.begin());
     write.type = it->type;
-    // A value that is not wholly a number of the channel's type is refused:
-    // the controller must never receive a value nobody typed.
-    if (it->type == DATATYPE_INT && !fx5::ParseWholeInt(text, write.integer)) return why = "not an integer, nothing written", false;
-    if (it->type == DATATYPE_DOUBLE && !fx5::ParseWholeDouble(text, write.number)) return why = "not a number, nothing written", false;
-    return true;
+    return ParseWriteValue(text, it->type, m_leaves[static_cast<size_t>(write.channel)], write.value, why);
 }
 
 int DeviceSession::Write(const PreparedWrite& write)
 {
-    int integer = write.integer;
-    double number = write.number;
+    int integer = write.value.integer;
+    double number = write.value.number;
     std::string text = write.text;
     void* value = write.type == DATATYPE_INT      ? static_cast<void*>(&integer)
                   : write.type == DATATYPE_DOUBLE ? static_cast<void*>(&number)

@@ -16,6 +16,7 @@
 #include "tools/common/TcpChannel.h"
 #include "tools/fx5-run/CycleTimes.h"
 #include "tools/fx5-run/ValueStore.h"
+#include "tools/fx5-run/WriteValue.h"
 
 namespace fx5run {
 
@@ -45,12 +46,14 @@ struct Event {
 using EventSink = std::function<void(const Event&)>;
 
 struct SessionStats {
-    uint64_t cycles = 0;              // collection calls
+    uint64_t cycles = 0;              // full refreshes of every channel
+    uint64_t exchanges = 0;           // collection calls
     uint64_t requestsFailed = 0;      // writes and control strings that failed or were not done
     uint64_t values = 0;              // values delivered
     std::map<int, uint64_t> failures; // by status
     CycleTimes cycleTimes;
     uint64_t reconnects = 0;
+    std::string link; // why the controller cannot be reached; empty while connected
     int lastStatus = 0;
     double elapsedS = 0;
 };
@@ -82,8 +85,7 @@ private:
         std::string tag, text;
         int channel = -1;
         DATATYPE type = DATATYPE_INT;
-        int integer = 0;
-        double number = 0.0;
+        WriteValue value;
         // How messages name it: "write TAG=VALUE".
         std::string Named() const { return "write " + tag + "=" + text; }
     };
@@ -103,6 +105,8 @@ private:
     EventSink m_sink;
     std::vector<unsigned char> m_blob;
     std::unique_ptr<ValueStore> m_store;
+    // Each channel's tag, where the project gives it: what a write may carry.
+    std::vector<std::optional<fx5cfg::Leaf>> m_leaves;
     std::unique_ptr<fx5::TcpChannel> m_channel;
     fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
     std::vector<int> m_flags;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <map>
 
+#include "tools/common/NumberText.h"
+
 namespace fx5run {
 
 namespace {
@@ -31,13 +33,7 @@ std::string JsonValue(const ChannelState& state)
     if (std::holds_alternative<std::string>(state.value)) return JsonString(std::get<std::string>(state.value));
     if (const double* d = std::get_if<double>(&state.value)) {
         if (*d != *d || *d == 1.0 / 0.0 || *d == -1.0 / 0.0) return "null"; // JSON has no NaN or infinity
-        // The shortest text that reads back as the same double.
-        char text[40];
-        for (int digits = 15; digits <= 17; ++digits) {
-            std::snprintf(text, sizeof text, "%.*g", digits, *d);
-            if (std::strtod(text, nullptr) == *d) break;
-        }
-        return text;
+        return fx5::ShortestText(*d);
     }
     return std::to_string(std::get<int>(state.value));
 }
@@ -164,8 +160,10 @@ void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& session
             screen += line;
         }
         const CycleTimes& times = stats.cycleTimes;
+        // Why the controller cannot be reached stays in view until it can.
+        if (!stats.link.empty()) status += session->Options().name + ": " + stats.link + "; ";
         status += session->Options().name + ": " + std::to_string(stats.cycles) + " cycles, " +
-                  Number(stats.elapsedS > 0 ? static_cast<double>(stats.cycles) / stats.elapsedS : 0, 1) + " requests/s, mean " +
+                  Number(stats.elapsedS > 0 ? static_cast<double>(stats.exchanges) / stats.elapsedS : 0, 1) + " requests/s, mean " +
                   Number(times.MeanMs(), 2) + " ms, p99 " + Number(times.QuantileMs(0.99), 2) + " ms, " + std::to_string(stats.reconnects) +
                   " reconnects   ";
     }
@@ -192,19 +190,22 @@ void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessio
             std::fprintf(m_out,
                          "{\"summary\":{\"device\":%s,\"cycles\":%llu,\"exchanges\":%llu,\"failed\":%llu,\"failures\":[%s],\"meanMs\":%.3f,"
                          "\"p50Ms\":%.3f,"
-                         "\"p99Ms\":%.3f,\"values\":%llu,\"reconnects\":%llu,\"seconds\":%.3f}}\n",
+                         "\"p99Ms\":%.3f,\"values\":%llu,\"reconnects\":%llu,\"seconds\":%.3f%s}}\n",
                          JsonString(session->Options().name).c_str(), static_cast<unsigned long long>(stats.cycles),
-                         static_cast<unsigned long long>(stats.cycles), static_cast<unsigned long long>(failed), failures.c_str(), mean,
+                         static_cast<unsigned long long>(stats.exchanges), static_cast<unsigned long long>(failed), failures.c_str(), mean,
                          p50, p99, static_cast<unsigned long long>(stats.values), static_cast<unsigned long long>(stats.reconnects),
-                         stats.elapsedS);
+                         stats.elapsedS, stats.link.empty() ? "" : (",\"link\":" + JsonString(stats.link)).c_str());
             continue;
         }
         std::FILE* out = m_format == Format::Csv ? stderr : m_out;
-        std::fprintf(out, "\n%s: %llu cycles (exchanges) in %.1f s, %llu failed, %llu values delivered, %llu reconnects\n",
-                     session->Options().name.c_str(), static_cast<unsigned long long>(stats.cycles), stats.elapsedS,
-                     static_cast<unsigned long long>(failed), static_cast<unsigned long long>(stats.values),
-                     static_cast<unsigned long long>(stats.reconnects));
+        std::fprintf(out,
+                     "\n%s: %llu cycles (full refreshes), %llu exchanges in %.1f s, %llu failed, %llu values delivered, %llu reconnects\n",
+                     session->Options().name.c_str(), static_cast<unsigned long long>(stats.cycles),
+                     static_cast<unsigned long long>(stats.exchanges), stats.elapsedS, static_cast<unsigned long long>(failed),
+                     static_cast<unsigned long long>(stats.values), static_cast<unsigned long long>(stats.reconnects));
         std::fprintf(out, "  cycle time: mean %.2f ms, p50 %.2f ms, p99 %.2f ms\n", mean, p50, p99);
+        if (stats.values == 0)
+            std::fprintf(out, "  no value was delivered%s\n", stats.link.empty() ? "" : (" (" + stats.link + ")").c_str());
         for (const auto& [status, count] : stats.failures)
             std::fprintf(out, "  status %d: %llu times: %s\n", status, static_cast<unsigned long long>(count),
                          DeviceSession::Meaning(status).c_str());

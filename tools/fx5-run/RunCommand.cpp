@@ -71,7 +71,8 @@ std::optional<int> ParseRunCommand(int argc, char** argv, RunCommand& command, V
     CLI::App app{"fx5-run: loads the FX5U tag driver as an operator panel does and runs a project against a controller.\n"
                  "Without --host it starts 'fx5-sim --animate' on a free loopback port and stops it at the end.\n"
                  "Exit status: 0 ran, and every write and control string asked for was done with status 0;\n"
-                 "1 could not start (project, driver, simulator), or a write or control string failed or was not done;\n"
+                 "1 could not start (project, driver, simulator), a write or control string failed or was not done,\n"
+                 "or a bounded run (--cycles, --duration) in which a device delivered no value;\n"
                  "2 bad usage."};
     app.set_version_flag("--version", FX5_VERSION);
     SessionOptions single;
@@ -80,7 +81,7 @@ std::optional<int> ParseRunCommand(int argc, char** argv, RunCommand& command, V
     std::vector<std::string> devices, writes, ioctls, variables;
     bool hostGiven = false;
     int port = 5000;
-    CLI::Option* projectOption = app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin")->check(CLI::ExistingFile);
+    CLI::Option* projectOption = app.add_option("--project", single.project, "PROJECT.json or DEVICE.bin");
     CLI::Option* hostOption =
         app.add_option("--host", single.host, "Controller address (IPv4 or name)")->each([&](const std::string&) { hostGiven = true; });
     CLI::Option* portOption = app.add_option("--port", port, "Controller port")->capture_default_str()->check(CLI::Range(1, 65535));
@@ -100,7 +101,9 @@ std::optional<int> ParseRunCommand(int argc, char** argv, RunCommand& command, V
     app.add_option("--interval", single.intervalMs, "Milliseconds between collection calls (0: as fast as it goes)")
         ->capture_default_str()
         ->multi_option_policy(lastCounts);
-    app.add_option("--cycles", single.cycles, "Stop after N collection calls per device")
+    app.add_option("--cycles", single.cycles,
+                   "Stop after N cycles per device: full refreshes, every channel read once (or as many collection calls as there are "
+                   "channels, when reads fail)")
         ->check(fx5::AboveZero())
         ->multi_option_policy(lastCounts);
     app.add_option("--duration", single.durationS, "Stop after S seconds")->check(fx5::AboveZero())->multi_option_policy(lastCounts);

@@ -11,11 +11,7 @@ namespace fx5run {
 std::string ValueText(const Value& value)
 {
     if (const int* i = std::get_if<int>(&value)) return std::to_string(*i);
-    if (const double* d = std::get_if<double>(&value)) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.6g", *d);
-        return text;
-    }
+    if (const double* d = std::get_if<double>(&value)) return fx5::ShortestText(*d);
     return std::get<std::string>(value);
 }
 
@@ -121,7 +117,8 @@ std::vector<DATATYPE> TypesOf(const std::vector<ChannelState>& channels)
 } // namespace
 
 ValueStore::ValueStore(std::vector<ChannelState> channels, Variables& variables, OnValue onValue)
-    : m_types(TypesOf(channels)), m_channels(std::move(channels)), m_variables(variables), m_onValue(std::move(onValue))
+    : m_types(TypesOf(channels)), m_channels(std::move(channels)), m_variables(variables), m_onValue(std::move(onValue)),
+      m_deliveredIn(m_channels.size(), 0)
 {
 }
 
@@ -199,6 +196,11 @@ void ValueStore::CollectionEnded()
     {
         std::lock_guard<std::mutex> hold(m_lock);
         for (auto& [channel, value] : m_held) {
+            uint64_t& in = m_deliveredIn[static_cast<size_t>(channel)];
+            if (in != m_generation) {
+                in = m_generation;
+                ++m_refreshed;
+            }
             ChannelState& state = m_channels[static_cast<size_t>(channel)];
             state.value = std::move(value);
             state.has = true;

@@ -76,6 +76,14 @@ public:
     void CollectionStarted(Clock::time_point time);
     void CollectionEnded();
     size_t Count() const { return m_channels.size(); }
+    // Channels delivered since the last StartRefresh, each counted once; on
+    // the device's thread, as deliveries are.
+    void StartRefresh()
+    {
+        ++m_generation;
+        m_refreshed = 0;
+    }
+    size_t Refreshed() const { return m_refreshed; }
 
 private:
     int Deliver(int channel, Value value);
@@ -91,6 +99,10 @@ private:
     // The device thread's own: the call in progress and what it delivered.
     std::optional<Clock::time_point> m_collecting;
     std::vector<std::pair<int, Value>> m_held;
+    // The refresh each channel last delivered in, and how many did in this one.
+    std::vector<uint64_t> m_deliveredIn;
+    uint64_t m_generation = 1;
+    size_t m_refreshed = 0;
 };
 
 } // namespace fx5run

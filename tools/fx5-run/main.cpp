@@ -104,7 +104,19 @@ static int Run(int argc, char** argv)
     if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
     reporter.Summary(sessions);
     uint64_t requestsFailed = 0;
-    for (const auto& session : sessions) requestsFailed += session->Stats().requestsFailed;
+    bool silentDevice = false;
+    for (const auto& session : sessions) {
+        const fx5run::SessionStats stats = session->Stats();
+        requestsFailed += stats.requestsFailed;
+        // A bounded run is over by itself: one in which a device never
+        // delivered a value did not do its job.
+        const bool bounded = session->Options().cycles > 0 || session->Options().durationS > 0;
+        if (bounded && stats.values == 0 && !g_stop) {
+            std::fprintf(stderr, "%s: no value was delivered in the run%s\n", session->Options().name.c_str(),
+                         stats.link.empty() ? "" : (" (" + stats.link + ")").c_str());
+            silentDevice = true;
+        }
+    }
     sessions.clear();
     if (simulator) simulator->Stop();
     // A reader that has gone (`fx5-run | head`) is an end like Ctrl-C; any
@@ -114,7 +126,7 @@ static int Run(int argc, char** argv)
         std::fprintf(stderr, "cannot write the output: %s\n", std::strerror(outputError));
         return kExitFailure;
     }
-    return requestsFailed == 0 ? kExitOk : kExitFailure;
+    return requestsFailed == 0 && !silentDevice ? kExitOk : kExitFailure;
 }
 
 int main(int argc, char** argv) { return fx5::RunGuarded("fx5-run", Run, argc, argv); }
