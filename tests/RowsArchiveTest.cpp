@@ -51,7 +51,6 @@ TEST(DevRow, PropertyLookupByName)
     row.SetdwValue(DEVROW_STR_CHLBIT, 9);
     EXPECT_EQ(row.GetdwValue(CString("通道的位").c_str()), 9u);
     EXPECT_EQ(CDevRow::m_strArPropertyName.GetSize(), 9);
-    EXPECT_EQ(CDevRow::m_dwArPropertyTaxis[1], 1u);
 }
 
 TEST(DevRow, ArchiveRoundTripAndLayout)

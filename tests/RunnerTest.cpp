@@ -177,7 +177,7 @@ TEST(FxRun, TheLastOfARepeatedRunLengthCounts)
 TEST(FxRun, TheLiveTableKeepsWhatWasSaidBeforeIt)
 {
     // The common arguments, then the table: of two formats the last counts.
-    std::vector<std::string> args = RunnerArguments({"--project", Project(), "--cycles", "3"});
+    std::vector<std::string> args = RunnerArguments({"--project", Project(), "--cycles", "3", "--verbose"});
     args.insert(args.end(), {"--format", "table"});
     std::string output;
     EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, args, output, true), 0) << output;

@@ -79,10 +79,11 @@ private:
 
 std::string DeviceSession::Meaning(int status) { return StatusText(status); }
 
-void DeviceSession::TellDriverLogAsMessages()
+void DeviceSession::RouteDriverLog(bool shown, bool asMessages)
 {
-    zolt_log::SetSink([](const zolt_log::Line& line) {
-        if (t_calling)
+    if (!shown) return zolt_log::SetSink(zolt_log::Sink());
+    zolt_log::SetSink([asMessages](const zolt_log::Line& line) {
+        if (t_calling && asMessages)
             t_calling->Tell("driver: " + line.text);
         else
             std::fprintf(stderr, "driver: %s\n", line.text.c_str());

@@ -72,11 +72,11 @@ public:
     std::vector<ChannelState> Channels() const { return m_store ? m_store->Snapshot() : std::vector<ChannelState>(); }
     // The statuses a failed collection showed, named.
     static std::string Meaning(int status);
-    // From now on the driver's log lines are told as messages of the session
-    // whose call made them ("driver: ..."), for the live table, whose redraw
-    // would wipe them from the screen; a line from no session's call goes
-    // to standard error.
-    static void TellDriverLogAsMessages();
+    // The driver's log lines (its load timings) are shown only when asked
+    // for. In the live table they are told as messages of the session whose
+    // call made them ("driver: ..."), as the screen would wipe them; a line
+    // from no session's call, or in another format, goes to standard error.
+    static void RouteDriverLog(bool shown, bool asMessages);
 
 private:
     // A write checked against the project before the run: its channel and

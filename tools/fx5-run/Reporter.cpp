@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <cstdlib>
 #include <map>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include "tools/common/NumberText.h"
 
@@ -84,8 +88,18 @@ void Reporter::Flush()
     m_outputError.compare_exchange_strong(none, errno != 0 ? errno : EIO);
 }
 
+int Reporter::PlainWidth()
+{
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    const char* columns = std::getenv("COLUMNS");
+    const long given = columns ? std::strtol(columns, nullptr, 10) : 0;
+    return given > 0 && given < 10000 ? static_cast<int>(given) : 120;
+}
+
 void Reporter::Begin()
 {
+    if (m_format == Format::Table) m_screen = LiveScreen::Open();
     if (m_format == Format::Csv) std::fprintf(m_out, "time,device,tag,channel,value,status,meaning\n");
     Flush();
 }
@@ -99,7 +113,7 @@ void Reporter::OnEvent(const Event& event)
         if (event.kind == Event::Message)
             m_messages.push_back(time.substr(11, 12) + " " + event.device + ": " + event.text);
         else if (event.kind == Event::Failure)
-            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": status " + std::to_string(status) + " (" +
+            m_messages.push_back(time.substr(11, 12) + " " + event.device + ": " + StatusCell(status) + " (" +
                                  DeviceSession::Meaning(status) + ")");
         if (m_messages.size() > kTableMessages) m_messages.erase(m_messages.begin(), m_messages.end() - static_cast<long>(kTableMessages));
         return;
@@ -139,39 +153,60 @@ void Reporter::OnEvent(const Event& event)
     Flush();
 }
 
-void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
+TableView Reporter::View(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
 {
-    std::string screen = "\x1b[H\x1b[2J";
-    char line[512];
-    std::snprintf(line, sizeof line, "%-10s %-24s %-16s %-8s %-8s %8s %-8s %8s\n", "device", "tag", "value", "type", "quality", "age",
-                  "status", "reads");
-    screen += line;
+    TableView view;
     const auto now = Clock::now();
-    std::string status;
     for (const auto& session : sessions) {
         const SessionStats stats = session->Stats();
+        const std::string& name = session->Options().name;
         for (const ChannelState& c : session->Channels()) {
             const double age = c.has ? std::chrono::duration<double>(now - c.updated).count() : 0;
             // A value is good while fresh reads keep coming, stale after.
             const char* quality = !c.has ? "none" : (stats.lastStatus == 0 && age < 5.0 ? "good" : "stale");
-            std::snprintf(line, sizeof line, "%-10.10s %-24.24s %-16.16s %-8s %-8s %7.1fs %-8d %8llu\n", session->Options().name.c_str(),
-                          c.tag.c_str(), c.has ? ValueText(c.value).c_str() : "-", TypeName(c.type), quality, age, stats.lastStatus,
-                          static_cast<unsigned long long>(c.reads));
-            screen += line;
+            view.rows.push_back({name, c.tag, c.has ? ValueText(c.value) : "-", TypeName(c.type), quality,
+                                 c.has ? Number(age, 1) + "s" : "-", StatusCell(stats.lastStatus), std::to_string(c.reads)});
         }
         const CycleTimes& times = stats.cycleTimes;
         // Why the controller cannot be reached stays in view until it can.
-        if (!stats.link.empty()) status += session->Options().name + ": " + stats.link + "; ";
-        status += session->Options().name + ": " + std::to_string(stats.cycles) + " cycles, " +
-                  Number(stats.elapsedS > 0 ? static_cast<double>(stats.exchanges) / stats.elapsedS : 0, 1) + " requests/s, mean " +
-                  Number(times.MeanMs(), 2) + " ms, p99 " + Number(times.QuantileMs(0.99), 2) + " ms, " + std::to_string(stats.reconnects) +
-                  " reconnects   ";
+        view.status.push_back(name + ": " + (stats.link.empty() ? "" : stats.link + "; ") + std::to_string(stats.cycles) + " cycles, " +
+                              Number(stats.elapsedS > 0 ? static_cast<double>(stats.exchanges) / stats.elapsedS : 0, 1) +
+                              " requests/s, mean " + Number(times.MeanMs(), 2) + " ms, p99 " + Number(times.QuantileMs(0.99), 2) + " ms, " +
+                              std::to_string(stats.reconnects) + " reconnects");
     }
-    screen += "\n" + status + "\n";
     std::lock_guard<std::mutex> hold(m_lock);
-    for (const std::string& message : m_messages) screen += message + "\n";
-    std::fputs(screen.c_str(), m_out);
+    view.messages = m_messages;
+    return view;
+}
+
+void Reporter::Redraw(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
+{
+    const TableView view = View(sessions);
+    if (m_screen) {
+        const int asked = m_screen->PageAfterKeys(m_page);
+        const TableLines laid = LayOutTable(view, m_screen->Width(), m_screen->Height(), asked);
+        const bool moved = laid.page != m_page || m_screen->Width() != m_shownWidth || m_screen->Height() != m_shownHeight;
+        m_page = laid.page;
+        m_shownWidth = m_screen->Width();
+        m_shownHeight = m_screen->Height();
+        m_screen->Show(laid.lines, moved);
+        return;
+    }
+    // Not a terminal: every row and message, a blank line between tables.
+    std::string text = "\n";
+    for (std::string line : LayOutTable(view, PlainWidth(), 0, 0).lines) {
+        line.erase(line.find_last_not_of(' ') + 1);
+        text += line + "\n";
+    }
+    std::fputs(text.c_str(), m_out);
     Flush();
+}
+
+void Reporter::EndLive(const std::vector<std::unique_ptr<DeviceSession>>& sessions)
+{
+    // The last values stay in view after the screen is given back.
+    m_screen.reset();
+    Redraw(sessions);
 }
 
 void Reporter::Summary(const std::vector<std::unique_ptr<DeviceSession>>& sessions)

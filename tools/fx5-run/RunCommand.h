@@ -18,6 +18,7 @@ struct RunCommand {
     std::string format; // table, jsonl, csv; empty: by the output
     // No controller given: fx5-sim --animate serves the one device.
     bool startSimulator = false;
+    bool verbose = false; // the driver's own log lines too
 };
 
 // Nothing when the run goes on; otherwise the status to end with at once

@@ -56,7 +56,7 @@ static int Run(int argc, char** argv)
                                  : format == "jsonl" ? fx5run::Format::JsonLines
                                                      : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
     fx5run::Reporter reporter(shown, stdout);
-    if (shown == fx5run::Format::Table) fx5run::DeviceSession::TellDriverLogAsMessages();
+    fx5run::DeviceSession::RouteDriverLog(command.verbose, shown == fx5run::Format::Table);
     if (simulator) {
         // Where it listens, for another client to join: among the table's
         // messages, which its redraw would otherwise wipe, or on standard error.
@@ -101,7 +101,7 @@ static int Run(int argc, char** argv)
         std::this_thread::sleep_for(kRedraw);
     }
     for (std::thread& t : threads) t.join();
-    if (shown == fx5run::Format::Table) reporter.Redraw(sessions);
+    if (shown == fx5run::Format::Table) reporter.EndLive(sessions);
     reporter.Summary(sessions);
     uint64_t requestsFailed = 0;
     bool silentDevice = false;
