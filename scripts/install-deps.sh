@@ -7,7 +7,7 @@
 set -e
 PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libncurses-dev"
 if [ "$1" != demo ]; then
-  PACKAGES="$PACKAGES clang libclang-rt-14-dev help2man clang-format clang-tidy cppcheck"
+  PACKAGES="$PACKAGES clang libclang-rt-14-dev clang-format clang-tidy cppcheck"
   # The panels' architecture: Debian's cross compiler, the multiarch armhf
   # libraries the suite links, and qemu-user to run it.
   PACKAGES="$PACKAGES g++-arm-linux-gnueabihf qemu-user-static libc6:armhf libstdc++6:armhf libgtest-dev:armhf libgmock-dev:armhf libbenchmark-dev:armhf libncurses-dev:armhf"

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "support/FileText.h"
@@ -105,20 +106,27 @@ TEST(ToolPages, EveryOptionIsOnItsPage)
         const char* program;
         std::vector<std::string> arguments;
         const char* page;
+        const char* man;
     };
     const Tool tools[] = {
-        {FX5_RUN_PATH, {"--help"}, "fx5-run.md"},
-        {FX5_SIM_PATH, {"--help"}, "fx5-sim.md"},
-        {FX5_CONFIG_PATH, {"--help"}, "project-file.md"},
-        {FX5_CONFIG_PATH, {"compile", "--help"}, "project-file.md"},
-        {FX5_CONFIG_PATH, {"inspect", "--help"}, "project-file.md"},
-        {FX5_CONFIG_PATH, {"import-labels", "--help"}, "project-file.md"},
+        {FX5_RUN_PATH, {"--help"}, "fx5-run.md", "fx5-run.1"},
+        {FX5_SIM_PATH, {"--help"}, "fx5-sim.md", "fx5-sim.1"},
+        {FX5_CONFIG_PATH, {"--help"}, "project-file.md", "fx5-config.1"},
+        {FX5_CONFIG_PATH, {"compile", "--help"}, "project-file.md", "fx5-config.1"},
+        {FX5_CONFIG_PATH, {"inspect", "--help"}, "project-file.md", "fx5-config.1"},
+        {FX5_CONFIG_PATH, {"import-labels", "--help"}, "project-file.md", "fx5-config.1"},
     };
     for (const Tool& t : tools) {
         std::string help;
         fx5::RunToEnd(t.program, t.arguments, help, true);
         const std::string page = FileText(std::string(FX5_SOURCE_DIR) + "/docs/" + t.page);
+        const std::string man = FileText(std::string(FX5_SOURCE_DIR) + "/docs/man/" + t.man);
         ASSERT_FALSE(page.empty()) << t.page;
+        ASSERT_FALSE(man.empty()) << t.man;
+        // Subcommands are on the manual page too.
+        if (t.arguments.size() == 2) {
+            EXPECT_NE(man.find(".B " + std::regex_replace(t.arguments[0], std::regex("-"), "\\-")), std::string::npos);
+        }
         // The options are the lines of the list that begin with a dash.
         int options = 0;
         std::istringstream lines(help);
@@ -129,9 +137,72 @@ TEST(ToolPages, EveryOptionIsOnItsPage)
             const std::string option = line.substr(at, line.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
             ++options;
             EXPECT_NE(page.find("`" + option), std::string::npos) << option << " of " << t.program << " is not on " << t.page;
+            EXPECT_NE(man.find(std::regex_replace(option, std::regex("-"), "\\-")), std::string::npos) << option << " is not on " << t.man;
         }
         EXPECT_GT(options, 1) << t.program;
     }
+}
+
+// Every command the README and the pages show in a shell block, run as
+// printed in a scratch folder holding the files they name: the tools are the
+// ones just built, a controller's address is this test's simulator, and a run
+// without an end (or of a minute) lasts a second. The set-up commands
+// (`sh scripts/...`) are the build itself, and making and installing the
+// package is the package test's: they are left out.
+TEST(ToolPages, EveryCommandShownRunsAsPrinted)
+{
+    fx5::SimProcess controller(FX5_SIM_PATH, {});
+    ASSERT_TRUE(controller.Running());
+    const std::string port = std::to_string(controller.Port()), dir = TempPath("pages/"), source = FX5_SOURCE_DIR;
+    std::string errors;
+    const std::string demo = source + "/examples/demo-line.json";
+    ASSERT_EQ(RunShell("mkdir -p " + ShellWord(dir) + " && cd " + ShellWord(dir) + " && ln -s " + ShellWord(source + "/examples") +
+                           " examples && for f in p a b project; do cp " + ShellWord(demo) + " $f.json; done && cp " +
+                           ShellWord(source + "/examples/labels/GlobalLabel.txt") + " . && echo '{}' > plant.json && " +
+                           ShellLine(FX5_CONFIG_PATH, {"compile", demo, "-o", "plant.bin"}),
+                       errors),
+              0)
+        << errors;
+    const std::pair<std::regex, std::string> site[] = {
+        {std::regex("build/release/bin/fx5-(sim|run|config)"), "fx5-$1"},
+        {std::regex("(^|\\| )fx5-sim"), std::string("$1") + FX5_SIM_PATH},
+        {std::regex("(^|\\| )fx5-run"), std::string("$1") + FX5_RUN_PATH},
+        {std::regex("(^|\\| )fx5-config"), std::string("$1") + FX5_CONFIG_PATH},
+        {std::regex("(192\\.168\\.3\\.250|10\\.0\\.0\\.[0-9]+)"), "127.0.0.1"},
+        {std::regex(":5000:"), ":" + port + ":"},
+        {std::regex("--duration [0-9]+"), "--duration 1"},
+        {std::regex(" +# .*$"), ""},
+        {std::regex(" *&$"), ""},
+    };
+    int run = 0;
+    for (const char* page : {"README.md", "docs/fx5-run.md", "docs/fx5-sim.md", "docs/project-file.md"}) {
+        std::istringstream text(FileText(source + "/" + page));
+        bool inShell = false;
+        for (std::string line; std::getline(text, line);) {
+            if (line.rfind("```", 0) == 0) {
+                inShell = !inShell && line == "```sh";
+                continue;
+            }
+            if (!inShell || line.find("fx5-") == std::string::npos || std::regex_search(line, std::regex("^(sh scripts/|sudo |cd build)")))
+                continue;
+            std::string command = line;
+            for (const auto& [pattern, replacement] : site) command = std::regex_replace(command, pattern, replacement);
+            const bool simulator = command.rfind(FX5_SIM_PATH, 0) == 0;
+            // A simulator of its own listens on a free port for a second, and
+            // ends as on Ctrl-C.
+            if (simulator)
+                command = "timeout --preserve-status -s INT 1 " + std::regex_replace(command, std::regex("--port [0-9]+"), "--port 0");
+            else
+                command = std::regex_replace(command, std::regex("--port 5000"), "--port " + port);
+            if (command.find(FX5_RUN_PATH) == 0 && command.find("--cycles") == std::string::npos &&
+                command.find("--duration") == std::string::npos)
+                command += " --duration 1";
+            SCOPED_TRACE(std::string(page) + ": " + line);
+            EXPECT_EQ(RunShell("cd " + ShellWord(dir) + " && " + command + " > out.txt", errors), 0) << command << "\n" << errors;
+            ++run;
+        }
+    }
+    EXPECT_GE(run, 15);
 }
 
 TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
