@@ -55,6 +55,12 @@ std::vector<uint8_t> SlmpHandler::Handle(const uint8_t* request, size_t size, ui
     return BuildResponse(frame, reply.endCode, reply.data);
 }
 
+bool IsComputedDevice(const std::string& areaName, uint32_t number)
+{
+    return (areaName == "SM" && (number == 400 || number == 401)) ||
+           (areaName == "SD" && (number == 203 || (number >= 210 && number <= 216)));
+}
+
 void SlmpHandler::RefreshSpecialDevices()
 {
     // SM400 always ON, SM401 always OFF; SD203 the operating state (0 RUN,

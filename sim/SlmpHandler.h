@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <utility>
+#include <string>
 #include <vector>
 
 #include "sim/DeviceMemory.h"
@@ -37,6 +38,10 @@ constexpr const char* kModelName = "FX5U-32MT/ES";
 constexpr uint16_t kModelCode = 0x4A21;
 
 enum class CpuState { Run, Stop, Pause };
+
+// The special devices the controller itself sets (SM400, SM401, SD203,
+// SD210-SD216): refreshed before every request, never saved.
+bool IsComputedDevice(const std::string& areaName, uint32_t number);
 
 constexpr size_t kRequestHeaderBytes = 9; // up to and including the data length
 

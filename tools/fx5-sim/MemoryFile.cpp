@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/DeviceAddress.h"
+#include "sim/SlmpHandler.h"
 
 namespace fx5sim {
 
@@ -103,13 +104,6 @@ bool LoadMemoryFile(const std::string& path, sim::DeviceMemory& memory, std::str
 
 namespace {
 
-// Devices the simulator sets itself at every request.
-bool Computed(const sim::DeviceArea& area, uint32_t n)
-{
-    const std::string name = area.name;
-    return (name == "SM" && (n == 400 || n == 401)) || (name == "SD" && (n == 203 || (n >= 210 && n <= 216)));
-}
-
 // A device of `layout` as its form writes it.
 json FormValue(const sim::DeviceMemory& memory, const MemoryForm& form)
 {
@@ -161,11 +155,12 @@ bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, st
         switch (areas[a].unit) {
         case sim::DeviceUnit::Bit:
             for (uint32_t n = 0; n < areas[a].points; ++n)
-                if (memory.GetBit(a, n) && !Computed(areas[a], n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = true;
+                if (memory.GetBit(a, n) && !sim::IsComputedDevice(areas[a].name, n))
+                    document[sim::FormatDeviceAddress({a, n, std::nullopt})] = true;
             break;
         case sim::DeviceUnit::Word:
             for (uint32_t n = 0; n < areas[a].points; ++n) {
-                if (covered.count({a, n}) || Computed(areas[a], n)) continue;
+                if (covered.count({a, n}) || sim::IsComputedDevice(areas[a].name, n)) continue;
                 const uint16_t w = memory.GetWord(a, n);
                 const auto bits = bitsOfWords.find({a, n});
                 if ((w & ~(bits == bitsOfWords.end() ? 0u : bits->second)) != 0)
