@@ -248,6 +248,29 @@ INSTANTIATE_TEST_SUITE_P(Switches, FxRunFaults,
                                            FaultCase{"closeAfter", {"--close-after", "1"}, 0}),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
+// --trace: one line an exchange on standard error, what was asked and what
+// came back, whatever the controller answers.
+TEST(FxRun, TraceShowsEveryExchangeWithItsEndCode)
+{
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "PLC1 batch read words D0, 1 point: end code 0000 (normal), "},
+        {{"--end-code", "C051"}, "PLC1 batch read words D0, 1 point: end code C051 (the number of points"},
+        {{"--silent-every", "1"}, "PLC1 batch read words D0, 1 point: no complete answer (0 bytes came) after 2"},
+    };
+    for (const auto& [faults, line] : cases) {
+        std::vector<std::string> switches = faults;
+        switches.insert(switches.end(), {"--memory", Seed()});
+        fx5::SimProcess sim(FX5_SIM_PATH, switches);
+        ASSERT_TRUE(sim.Running());
+        std::string errors;
+        fx5::RunToEnd(FX5_RUN_PATH,
+                      RunnerArguments({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--duration",
+                                       "1", "--trace"}),
+                      errors);
+        EXPECT_NE(errors.find(line), std::string::npos) << errors;
+    }
+}
+
 TEST(FxRun, LateAnswersNeverReachAnotherChannel)
 {
     // Answers take about as long as the driver waits: some arrive just

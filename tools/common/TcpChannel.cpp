@@ -26,6 +26,7 @@ TcpChannel::~TcpChannel() { Close(); }
 
 void TcpChannel::Close()
 {
+    if (m_socket >= 0 && m_wire) m_wire(WireEvent{WireEvent::Closed});
     if (m_socket >= 0) ::close(m_socket);
     m_socket = -1;
     m_awaiting = false;
@@ -90,6 +91,19 @@ bool TcpChannel::Connect(bool resync)
         ++m_reconnects;
         Tell("reconnected to " + m_host + ":" + service);
     }
+    if (m_wire) {
+        WireEvent connected{WireEvent::Connected};
+        sockaddr_in local{}, peer{};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
+            connected.localAddress = ntohl(local.sin_addr.s_addr);
+            connected.peerAddress = ntohl(peer.sin_addr.s_addr);
+            connected.localPort = ntohs(local.sin_port);
+            connected.peerPort = ntohs(peer.sin_port);
+        }
+        m_wire(connected);
+    }
     m_everConnected = true;
     m_dropReported = false;
     m_problem.clear();
@@ -150,6 +164,7 @@ int TcpChannel::SendData(unsigned char* data, int* length, int)
         sent += static_cast<size_t>(n);
     }
     m_awaiting = true;
+    if (m_wire) m_wire(WireEvent{WireEvent::Sent, data, sent});
     return static_cast<int>(sent);
 }
 
@@ -190,6 +205,10 @@ int TcpChannel::ReceiveData(unsigned char* data, int* length, int timeoutMs)
     }
     const bool complete = expected != 0 && m_answerBytes >= expected;
     if (complete) m_awaiting = false;
+    if (m_wire) {
+        m_wire(WireEvent{WireEvent::Received, data, static_cast<size_t>(got)});
+        if (complete) m_wire(WireEvent{WireEvent::Answered});
+    }
     *length = complete ? 0 : 512;
     return static_cast<int>(got);
 }

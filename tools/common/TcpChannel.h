@@ -18,6 +18,16 @@
 
 namespace fx5 {
 
+// What went over the connection, as it went: for a trace or a capture file.
+struct WireEvent {
+    enum Kind { Connected, Sent, Received, Answered, Closed } kind;
+    const uint8_t* bytes = nullptr; // Sent, Received
+    size_t size = 0;
+    // Connected: both ends, IPv4 in host order.
+    uint32_t localAddress = 0, peerAddress = 0;
+    uint16_t localPort = 0, peerPort = 0;
+};
+
 class TcpChannel : public ICommunication {
 public:
     // Reconnection waits start at 100 ms and double up to 5 s.
@@ -40,6 +50,9 @@ public:
 
     // Told once per drop and once per reconnection, with a message.
     void OnEvent(std::function<void(const std::string&)> event) { m_event = std::move(event); }
+    // Told every connection, every request and piece of an answer, a
+    // complete answer and every close, on the thread that uses the channel.
+    void OnWire(std::function<void(const WireEvent&)> wire) { m_wire = std::move(wire); }
     bool Connected() const { return m_socket >= 0; }
     // Why the last connection failed or was lost; empty once connected.
     const std::string& Problem() const { return m_problem; }
@@ -74,6 +87,7 @@ private:
     uint64_t m_resyncs = 0;
     bool m_awaiting = false; // a request went out and its answer is not complete
     std::function<void(const std::string&)> m_event;
+    std::function<void(const WireEvent&)> m_wire;
 };
 
 } // namespace fx5

@@ -149,6 +149,10 @@ bool DeviceSession::Open(std::string& error)
     }
     m_channel = std::make_unique<fx5::TcpChannel>(m_options.host, m_options.port);
     m_channel->OnEvent([this](const std::string& text) { Tell(text); });
+    if (m_options.trace) {
+        m_trace = std::make_unique<ExchangeTrace>(m_options.name, stderr);
+        m_channel->OnWire([trace = m_trace.get()](const fx5::WireEvent& event) { trace->OnWire(event); });
+    }
     m_device = m_library.Create(m_options.name, m_store.get());
     if (!m_device) return error = "the driver made no device-control object", false;
     if (m_device->UpdataCommunication(m_channel.get()) != 0) return error = "the driver refused the communication channel", false;

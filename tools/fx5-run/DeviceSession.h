@@ -14,6 +14,7 @@
 
 #include "tools/common/DriverLibrary.h"
 #include "tools/common/TcpChannel.h"
+#include "tools/fx5-run/ExchangeTrace.h"
 #include "tools/fx5-run/CycleTimes.h"
 #include "tools/fx5-run/ValueStore.h"
 #include "tools/fx5-run/WriteValue.h"
@@ -30,6 +31,7 @@ struct SessionOptions {
     double durationS = 0;                                    // 0: no limit
     std::vector<std::pair<std::string, std::string>> writes; // tag, value
     std::vector<std::string> ioctls;
+    bool trace = false; // one line an exchange on standard error
 };
 
 // What happened, for the output.
@@ -107,6 +109,8 @@ private:
     std::unique_ptr<ValueStore> m_store;
     // Each channel's tag, where the project gives it: what a write may carry.
     std::vector<std::optional<fx5cfg::Leaf>> m_leaves;
+    std::unique_ptr<ExchangeTrace> m_trace;
+    // Declared after the trace it tells: destroyed first.
     std::unique_ptr<fx5::TcpChannel> m_channel;
     fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
     std::vector<int> m_flags;
