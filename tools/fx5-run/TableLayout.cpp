@@ -183,7 +183,7 @@ TableLines LayOutTable(const TableView& view, int width, int height, int page)
     const int first = laid.page * rowRoom;
     for (int r = first; r < std::min(rowsWanted, first + rowRoom); ++r) laid.lines.push_back(line(&view.rows[static_cast<size_t>(r)]));
     if (laid.pages > 1) {
-        char text[96];
+        char text[128];
         std::snprintf(text, sizeof text, "page %d/%d (rows %d-%d of %d): PgDn/Space next, PgUp/b back", laid.page + 1, laid.pages,
                       first + 1, std::min(rowsWanted, first + rowRoom), rowsWanted);
         laid.lines.push_back(FitCells(text, width));
