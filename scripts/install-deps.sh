@@ -5,12 +5,12 @@
 # without first fetching the analysers, the fuzzing compiler and the ARM
 # cross toolchain with its emulator (several hundred MB).
 set -e
-PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libncurses-dev"
+PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libncurses-dev libpcap-dev"
 if [ "$1" != demo ]; then
-  PACKAGES="$PACKAGES clang libclang-rt-14-dev clang-format clang-tidy cppcheck"
+  PACKAGES="$PACKAGES clang libclang-rt-14-dev clang-format clang-tidy cppcheck tshark"
   # The panels' architecture: Debian's cross compiler, the multiarch armhf
   # libraries the suite links, and qemu-user to run it.
-  PACKAGES="$PACKAGES g++-arm-linux-gnueabihf qemu-user-static libc6:armhf libstdc++6:armhf libgtest-dev:armhf libgmock-dev:armhf libbenchmark-dev:armhf libncurses-dev:armhf"
+  PACKAGES="$PACKAGES g++-arm-linux-gnueabihf qemu-user-static libc6:armhf libstdc++6:armhf libgtest-dev:armhf libgmock-dev:armhf libbenchmark-dev:armhf libncurses-dev:armhf libpcap-dev:armhf"
 fi
 missing=""
 for p in $PACKAGES; do

@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
+#include "support/FileText.h"
 #include "support/ShellLine.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
@@ -268,6 +270,47 @@ TEST(FxRun, TraceShowsEveryExchangeWithItsEndCode)
                                        "1", "--trace"}),
                       errors);
         EXPECT_NE(errors.find(line), std::string::npos) << errors;
+    }
+}
+
+// --capture: a file tshark reads without a flag raised, each connection a
+// stream of its own (the simulator closes each after three requests), and
+// each stream's answers, sent in two pieces each, joined back whole.
+TEST(FxRun, CaptureReadsInTsharkWithEveryAnswerWholeInItsStream)
+{
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--split", "--close-after", "3", "--memory", Seed()});
+    ASSERT_TRUE(sim.Running());
+    const std::string capture = TempPath("run.pcap"), out = TempPath("tshark.txt");
+    std::string errors;
+    ASSERT_EQ(fx5::RunToEnd(FX5_RUN_PATH,
+                            RunnerArguments({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(),
+                                             "--cycles", "4", "--interval", "0", "--capture", capture}),
+                            errors),
+              0)
+        << errors;
+    const auto tshark = [&](const std::string& arguments) {
+        EXPECT_EQ(RunShell("tshark -r " + ShellWord(capture) + " " + arguments + " > " + ShellWord(out) + " 2>/dev/null", errors), 0);
+        return FileText(out);
+    };
+    EXPECT_EQ(tshark("-Y 'tcp.analysis.flags || _ws.malformed || _ws.expert.severity >= warning'"), "");
+    const std::string streams = tshark("-T fields -e tcp.stream");
+    EXPECT_NE(streams.find("\n1\n"), std::string::npos) << "a stream a connection";
+    for (int stream = 0; stream < 2; ++stream) {
+        // Lines of the client's bytes, then the server's (indented by a tab).
+        std::istringstream lines(tshark("-q -z follow,tcp,raw," + std::to_string(stream)));
+        std::string server, line;
+        int requests = 0;
+        while (std::getline(lines, line)) {
+            if (line.rfind("500000ffff0300", 0) == 0) ++requests;
+            if (!line.empty() && line[0] == '\t') server += line.substr(1);
+        }
+        int answers = 0;
+        size_t at = 0;
+        for (; at + 18 <= server.size() && server.compare(at, 4, "d000") == 0; ++answers)
+            at += 2 * (9 + std::stoul(server.substr(at + 16, 2) + server.substr(at + 14, 2), nullptr, 16));
+        EXPECT_EQ(at, server.size()) << "stream " << stream << ": " << server;
+        EXPECT_EQ(answers, 3);
+        EXPECT_EQ(requests, 3);
     }
 }
 

@@ -75,6 +75,18 @@ private:
     DeviceSession* m_before;
 };
 
+// What the channel saw, as the packets of its connection.
+void Capture(fx5::CaptureFile::Connection& connection, const fx5::WireEvent& event)
+{
+    switch (event.kind) {
+    case fx5::WireEvent::Connected: connection.Opened(event.localAddress, event.localPort, event.peerAddress, event.peerPort); break;
+    case fx5::WireEvent::Sent: connection.Data(true, event.bytes, event.size); break;
+    case fx5::WireEvent::Received: connection.Data(false, event.bytes, event.size); break;
+    case fx5::WireEvent::Closed: connection.Closed(); break;
+    case fx5::WireEvent::Answered: break;
+    }
+}
+
 } // namespace
 
 std::string DeviceSession::Meaning(int status) { return StatusText(status); }
@@ -149,10 +161,13 @@ bool DeviceSession::Open(std::string& error)
     }
     m_channel = std::make_unique<fx5::TcpChannel>(m_options.host, m_options.port);
     m_channel->OnEvent([this](const std::string& text) { Tell(text); });
-    if (m_options.trace) {
-        m_trace = std::make_unique<ExchangeTrace>(m_options.name, stderr);
-        m_channel->OnWire([trace = m_trace.get()](const fx5::WireEvent& event) { trace->OnWire(event); });
-    }
+    if (m_options.trace) m_trace = std::make_unique<ExchangeTrace>(m_options.name, stderr);
+    if (m_options.capture) m_captured = std::make_unique<fx5::CaptureFile::Connection>(*m_options.capture);
+    if (m_trace || m_captured)
+        m_channel->OnWire([trace = m_trace.get(), captured = m_captured.get()](const fx5::WireEvent& event) {
+            if (trace) trace->OnWire(event);
+            if (captured) Capture(*captured, event);
+        });
     m_device = m_library.Create(m_options.name, m_store.get());
     if (!m_device) return error = "the driver made no device-control object", false;
     if (m_device->UpdataCommunication(m_channel.get()) != 0) return error = "the driver refused the communication channel", false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/common/DriverLibrary.h"
+#include "tools/common/CaptureFile.h"
 #include "tools/common/TcpChannel.h"
 #include "tools/fx5-run/ExchangeTrace.h"
 #include "tools/fx5-run/CycleTimes.h"
@@ -32,6 +33,8 @@ struct SessionOptions {
     std::vector<std::pair<std::string, std::string>> writes; // tag, value
     std::vector<std::string> ioctls;
     bool trace = false; // one line an exchange on standard error
+    // Every exchange into this capture file, shared by the devices.
+    std::shared_ptr<fx5::CaptureFile> capture;
 };
 
 // What happened, for the output.
@@ -110,7 +113,8 @@ private:
     // Each channel's tag, where the project gives it: what a write may carry.
     std::vector<std::optional<fx5cfg::Leaf>> m_leaves;
     std::unique_ptr<ExchangeTrace> m_trace;
-    // Declared after the trace it tells: destroyed first.
+    std::unique_ptr<fx5::CaptureFile::Connection> m_captured;
+    // Declared after the trace and the capture it tells: destroyed first.
     std::unique_ptr<fx5::TcpChannel> m_channel;
     fx5::DriverLibrary::Device m_device{nullptr, {nullptr}};
     std::vector<int> m_flags;

@@ -115,6 +115,9 @@ std::optional<int> ParseRunCommand(int argc, char** argv, RunCommand& command, V
     app.add_option("--format", command.format, "table (default in a terminal), jsonl (default otherwise) or csv")
         ->check(CLI::IsMember({"table", "jsonl", "csv"}))
         ->multi_option_policy(lastCounts);
+    app.add_option("--capture", command.capture,
+                   "Write every request and answer, with its time, to this capture file (pcap) for Wireshark or tshark: "
+                   "each device's connections as TCP streams, drops and reconnections as FIN and SYN");
     app.add_flag("--trace", single.trace,
                  "One line an exchange on standard error: time, device, command, first device, points, end code and its meaning, "
                  "response time (with the live table, send standard error elsewhere: 2>trace.txt)");

@@ -19,6 +19,7 @@ struct RunCommand {
     // No controller given: fx5-sim --animate serves the one device.
     bool startSimulator = false;
     bool verbose = false; // the driver's own log lines too
+    std::string capture;  // a capture file of every exchange; empty: none
 };
 
 // Nothing when the run goes on; otherwise the status to end with at once

@@ -55,6 +55,15 @@ static int Run(int argc, char** argv)
                                  : format == "csv"   ? fx5run::Format::Csv
                                  : format == "jsonl" ? fx5run::Format::JsonLines
                                                      : (isatty(STDOUT_FILENO) ? fx5run::Format::Table : fx5run::Format::JsonLines);
+    if (!command.capture.empty()) {
+        std::string error;
+        std::shared_ptr<fx5::CaptureFile> capture = fx5::CaptureFile::Open(command.capture, error);
+        if (!capture) {
+            std::fprintf(stderr, "%s: cannot write the capture: %s\n", command.capture.c_str(), error.c_str());
+            return kExitFailure;
+        }
+        for (fx5run::SessionOptions& o : options) o.capture = capture;
+    }
     fx5run::Reporter reporter(shown, stdout);
     fx5run::DeviceSession::RouteDriverLog(command.verbose, shown == fx5run::Format::Table);
     if (simulator) {

@@ -1,0 +1,155 @@
+#include "tools/common/CaptureFile.h"
+
+#include <pcap/pcap.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace fx5 {
+
+namespace {
+
+// Ethernet type II, IPv4 without options, TCP without options.
+constexpr size_t kEthernetBytes = 14, kIpBytes = 20, kTcpBytes = 20;
+// Payload per segment: an IPv4 packet's total length is 16 bits.
+constexpr size_t kMaxSegmentPayload = 65000;
+constexpr uint8_t kFin = 0x01, kSyn = 0x02, kPsh = 0x08, kAck = 0x10;
+// The largest frame written; the file's snapshot length.
+constexpr int kSnapshotBytes = 65535 + static_cast<int>(kEthernetBytes);
+
+void Put16(uint8_t* at, uint32_t v)
+{
+    at[0] = static_cast<uint8_t>(v >> 8);
+    at[1] = static_cast<uint8_t>(v);
+}
+
+void Put32(uint8_t* at, uint32_t v)
+{
+    Put16(at, v >> 16);
+    Put16(at + 2, v & 0xFFFFu);
+}
+
+// The Internet checksum of `size` bytes, added to `sum`.
+uint32_t SumWords(const uint8_t* bytes, size_t size, uint32_t sum)
+{
+    for (size_t i = 0; i + 1 < size; i += 2) sum += static_cast<uint32_t>(bytes[i] << 8 | bytes[i + 1]);
+    if (size % 2) sum += static_cast<uint32_t>(bytes[size - 1] << 8);
+    return sum;
+}
+
+uint16_t Fold(uint32_t sum)
+{
+    while (sum >> 16) sum = (sum & 0xFFFFu) + (sum >> 16);
+    return static_cast<uint16_t>(~sum & 0xFFFFu);
+}
+
+} // namespace
+
+std::unique_ptr<CaptureFile> CaptureFile::Open(const std::string& path, std::string& error)
+{
+    pcap_t* dead = pcap_open_dead(DLT_EN10MB, kSnapshotBytes);
+    if (!dead) return error = "libpcap cannot make a capture", nullptr;
+    pcap_dumper_t* dumper = pcap_dump_open(dead, path.c_str());
+    if (!dumper) {
+        error = pcap_geterr(dead);
+        pcap_close(dead);
+        return nullptr;
+    }
+    return std::make_unique<CaptureFile>(dead, dumper);
+}
+
+CaptureFile::~CaptureFile()
+{
+    pcap_dump_close(m_dumper);
+    pcap_close(m_dead);
+}
+
+void CaptureFile::Write(const uint8_t* packet, size_t size)
+{
+    pcap_pkthdr header{};
+    gettimeofday(&header.ts, nullptr);
+    header.caplen = header.len = static_cast<bpf_u_int32>(size);
+    std::lock_guard<std::mutex> hold(m_lock);
+    pcap_dump(reinterpret_cast<u_char*>(m_dumper), &header, packet);
+    pcap_dump_flush(m_dumper);
+}
+
+void CaptureFile::Connection::Opened(uint32_t clientAddress, uint16_t clientPort, uint32_t serverAddress, uint16_t serverPort)
+{
+    m_client = clientAddress;
+    m_server = serverAddress;
+    m_clientPort = clientPort;
+    m_serverPort = serverPort;
+    // Initial sequence numbers of their own per connection, as a stack picks.
+    m_clientSeq = static_cast<uint32_t>(clientPort) * 0x10001u;
+    m_serverSeq = static_cast<uint32_t>(serverPort) * 0x10001u ^ 0x5A5A5A5Au;
+    m_open = true;
+    Segment(true, kSyn, nullptr, 0);
+    Segment(false, kSyn | kAck, nullptr, 0);
+    Segment(true, kAck, nullptr, 0);
+}
+
+void CaptureFile::Connection::Data(bool fromClient, const uint8_t* bytes, size_t size)
+{
+    if (!m_open) return;
+    for (size_t at = 0; at < size; at += kMaxSegmentPayload)
+        Segment(fromClient, kPsh | kAck, bytes + at, std::min(kMaxSegmentPayload, size - at));
+}
+
+void CaptureFile::Connection::Closed()
+{
+    if (!m_open) return;
+    Segment(true, kFin | kAck, nullptr, 0);
+    Segment(false, kFin | kAck, nullptr, 0);
+    Segment(true, kAck, nullptr, 0);
+    m_open = false;
+}
+
+void CaptureFile::Connection::Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size)
+{
+    std::vector<uint8_t> packet(kEthernetBytes + kIpBytes + kTcpBytes + size);
+    uint8_t* const ethernet = packet.data();
+    uint8_t* const ip = ethernet + kEthernetBytes;
+    uint8_t* const tcp = ip + kIpBytes;
+    // Locally administered addresses: 02:00:00:00:00:01 the client, :02 the server.
+    const uint8_t clientMac[6] = {2, 0, 0, 0, 0, 1}, serverMac[6] = {2, 0, 0, 0, 0, 2};
+    std::copy(fromClient ? serverMac : clientMac, (fromClient ? serverMac : clientMac) + 6, ethernet);
+    std::copy(fromClient ? clientMac : serverMac, (fromClient ? clientMac : serverMac) + 6, ethernet + 6);
+    Put16(ethernet + 12, 0x0800);
+
+    ip[0] = 0x45;
+    Put16(ip + 2, static_cast<uint32_t>(kIpBytes + kTcpBytes + size));
+    {
+        std::lock_guard<std::mutex> hold(m_file.m_lock);
+        Put16(ip + 4, m_file.m_ipId++);
+    }
+    Put16(ip + 6, 0x4000); // don't fragment
+    ip[8] = 64;            // time to live
+    ip[9] = 6;             // TCP
+    Put32(ip + 12, fromClient ? m_client : m_server);
+    Put32(ip + 16, fromClient ? m_server : m_client);
+    Put16(ip + 10, Fold(SumWords(ip, kIpBytes, 0)));
+
+    uint32_t& seq = fromClient ? m_clientSeq : m_serverSeq;
+    const uint32_t ack = fromClient ? m_serverSeq : m_clientSeq;
+    Put16(tcp, fromClient ? m_clientPort : m_serverPort);
+    Put16(tcp + 2, fromClient ? m_serverPort : m_clientPort);
+    Put32(tcp + 4, seq);
+    Put32(tcp + 8, (flags & kAck) ? ack : 0);
+    tcp[12] = static_cast<uint8_t>((kTcpBytes / 4) << 4);
+    tcp[13] = flags;
+    Put16(tcp + 14, 65535); // window
+    if (size) std::copy(payload, payload + size, tcp + kTcpBytes);
+    // The checksum covers a pseudo-header of the addresses, the protocol and the length.
+    uint8_t pseudo[12] = {};
+    std::copy(ip + 12, ip + 20, pseudo);
+    pseudo[9] = 6;
+    Put16(pseudo + 10, static_cast<uint32_t>(kTcpBytes + size));
+    Put16(tcp + 16, Fold(SumWords(tcp, kTcpBytes + size, SumWords(pseudo, sizeof pseudo, 0))));
+    // SYN and FIN take a sequence number each, data one a byte.
+    seq += static_cast<uint32_t>(size) + ((flags & (kSyn | kFin)) ? 1u : 0u);
+    m_file.Write(packet.data(), packet.size());
+}
+
+} // namespace fx5

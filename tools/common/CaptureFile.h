@@ -1,0 +1,59 @@
+// A capture file that Wireshark and tshark open directly: each exchange of
+// a TCP connection inside synthesized Ethernet, IPv4 and TCP headers that
+// carry the connection's real addresses and ports and consistent sequence
+// numbers, so that stream reassembly works, answers that came in pieces
+// included. A connection opens with SYN, SYN-ACK, ACK and closes with FIN in
+// both directions, so a drop and a reconnect read in order. Written with
+// libpcap and flushed after every packet: a capture survives the program
+// being killed. Several connections (several devices) share one file, each
+// a stream of its own; the file is safe to use from several threads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+struct pcap;
+struct pcap_dumper;
+
+namespace fx5 {
+
+class CaptureFile {
+public:
+    // Nothing, with the reason in `error`, when the file cannot be written.
+    static std::unique_ptr<CaptureFile> Open(const std::string& path, std::string& error);
+    CaptureFile(pcap* dead, pcap_dumper* dumper) : m_dead(dead), m_dumper(dumper) {}
+    ~CaptureFile();
+    CaptureFile(const CaptureFile&) = delete;
+    CaptureFile& operator=(const CaptureFile&) = delete;
+
+    // One TCP connection as its client saw it. Addresses in host order.
+    class Connection {
+    public:
+        explicit Connection(CaptureFile& file) : m_file(file) {}
+        void Opened(uint32_t clientAddress, uint16_t clientPort, uint32_t serverAddress, uint16_t serverPort);
+        void Data(bool fromClient, const uint8_t* bytes, size_t size);
+        void Closed();
+
+    private:
+        void Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size);
+
+        CaptureFile& m_file;
+        bool m_open = false;
+        uint32_t m_client = 0, m_server = 0;
+        uint16_t m_clientPort = 0, m_serverPort = 0;
+        uint32_t m_clientSeq = 0, m_serverSeq = 0; // the next byte each side sends
+    };
+
+private:
+    void Write(const uint8_t* packet, size_t size);
+
+    pcap* m_dead;
+    pcap_dumper* m_dumper;
+    std::mutex m_lock;
+    uint16_t m_ipId = 0;
+    friend class Connection;
+};
+
+} // namespace fx5
