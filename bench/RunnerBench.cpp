@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "bench/Median.h"
 #include "sim/TcpServer.h"
 #include "support/RecordingStore.h"
+#include "tools/common/CaptureFile.h"
 #include "tools/common/DriverLibrary.h"
 #include "tools/common/TcpChannel.h"
 #include "tools/fx5-run/ValueStore.h"
@@ -266,6 +269,33 @@ void BM_ChannelAgainstRawRoundTrip(benchmark::State& state)
         state, [&] { return ChannelRoundTrip(channel); }, [&] { return raw.RoundTrip(); }, "channel_us");
 }
 BENCHMARK(BM_ChannelAgainstRawRoundTrip)->Iterations(41)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same channel writing every exchange into a capture file (flushed
+// after every packet) against one that does not: what --capture costs.
+void BM_ChannelWithCaptureAgainstWithout(benchmark::State& state)
+{
+    char path[] = "/tmp/fx5-bench-capture-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd >= 0) ::close(fd);
+    std::string error;
+    std::shared_ptr<fx5::CaptureFile> file = fx5::CaptureFile::Open(path, error);
+    fx5::TcpChannel captured("127.0.0.1", Server().Port()), plain("127.0.0.1", Server().Port());
+    if (!file) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    fx5::CaptureFile::Connection connection(*file);
+    captured.OnWire([&connection](const fx5::WireEvent& event) { connection.Record(event); });
+    if (!ChannelRoundTrip(captured) || !ChannelRoundTrip(plain)) {
+        state.SkipWithError("simulator not reached");
+    } else {
+        const PinnedToOneCpu pinned;
+        PairedBlocks(
+            state, [&] { return ChannelRoundTrip(captured); }, [&] { return ChannelRoundTrip(plain); }, "capture_us");
+    }
+    std::remove(path);
+}
+BENCHMARK(BM_ChannelWithCaptureAgainstWithout)->Iterations(21)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The same collection call answered from memory: the driver's and the
 // store's share of the loopback figure.

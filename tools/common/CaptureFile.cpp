@@ -106,6 +106,17 @@ void CaptureFile::Connection::Closed()
     m_open = false;
 }
 
+void CaptureFile::Connection::Record(const WireEvent& event)
+{
+    switch (event.kind) {
+    case WireEvent::Connected: Opened(event.localAddress, event.localPort, event.peerAddress, event.peerPort); break;
+    case WireEvent::Sent: Data(true, event.bytes, event.size); break;
+    case WireEvent::Received: Data(false, event.bytes, event.size); break;
+    case WireEvent::Closed: Closed(); break;
+    case WireEvent::Answered: break;
+    }
+}
+
 void CaptureFile::Connection::Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size)
 {
     std::vector<uint8_t> packet(kEthernetBytes + kIpBytes + kTcpBytes + size);

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 
+#include "tools/common/TcpChannel.h"
+
 struct pcap;
 struct pcap_dumper;
 
@@ -35,6 +37,8 @@ public:
         void Opened(uint32_t clientAddress, uint16_t clientPort, uint32_t serverAddress, uint16_t serverPort);
         void Data(bool fromClient, const uint8_t* bytes, size_t size);
         void Closed();
+        // What a TCP channel saw, as the packets of this connection.
+        void Record(const WireEvent& event);
 
     private:
         void Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size);

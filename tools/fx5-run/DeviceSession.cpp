@@ -75,18 +75,6 @@ private:
     DeviceSession* m_before;
 };
 
-// What the channel saw, as the packets of its connection.
-void Capture(fx5::CaptureFile::Connection& connection, const fx5::WireEvent& event)
-{
-    switch (event.kind) {
-    case fx5::WireEvent::Connected: connection.Opened(event.localAddress, event.localPort, event.peerAddress, event.peerPort); break;
-    case fx5::WireEvent::Sent: connection.Data(true, event.bytes, event.size); break;
-    case fx5::WireEvent::Received: connection.Data(false, event.bytes, event.size); break;
-    case fx5::WireEvent::Closed: connection.Closed(); break;
-    case fx5::WireEvent::Answered: break;
-    }
-}
-
 } // namespace
 
 std::string DeviceSession::Meaning(int status) { return StatusText(status); }
@@ -166,7 +154,7 @@ bool DeviceSession::Open(std::string& error)
     if (m_trace || m_captured)
         m_channel->OnWire([trace = m_trace.get(), captured = m_captured.get()](const fx5::WireEvent& event) {
             if (trace) trace->OnWire(event);
-            if (captured) Capture(*captured, event);
+            if (captured) captured->Record(event);
         });
     m_device = m_library.Create(m_options.name, m_store.get());
     if (!m_device) return error = "the driver made no device-control object", false;
