@@ -273,31 +273,47 @@ TEST(FxRun, TraceShowsEveryExchangeWithItsEndCode)
     }
 }
 
+// A run of fx5-run against fx5-sim started with `faults`, captured; the
+// capture's path.
+std::string CapturedRun(const std::vector<std::string>& faults, const std::vector<std::string>& run, uint16_t& port)
+{
+    std::vector<std::string> switches = faults;
+    switches.insert(switches.end(), {"--memory", Seed()});
+    fx5::SimProcess sim(FX5_SIM_PATH, switches);
+    port = sim.Port();
+    const std::string capture = TempPath("run" + std::to_string(port) + ".pcap");
+    std::vector<std::string> arguments = {"--host",    "127.0.0.1", "--port",    std::to_string(port),
+                                          "--project", Project(),   "--capture", capture};
+    arguments.insert(arguments.end(), run.begin(), run.end());
+    std::string errors;
+    EXPECT_TRUE(sim.Running());
+    fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments(arguments), errors, true);
+    return capture;
+}
+
+// What tshark prints of `capture` with `arguments`.
+std::string Tshark(const std::string& capture, const std::string& arguments)
+{
+    const std::string out = TempPath("tshark.txt");
+    std::string errors;
+    EXPECT_EQ(RunShell("tshark -r " + ShellWord(capture) + " " + arguments + " > " + ShellWord(out) + " 2>/dev/null", errors), 0);
+    return FileText(out);
+}
+
+const char kNoFlagRaised[] = "-Y 'tcp.analysis.flags || _ws.malformed || _ws.expert.severity >= warning'";
+
 // --capture: a file tshark reads without a flag raised, each connection a
 // stream of its own (the simulator closes each after three requests), and
 // each stream's answers, sent in two pieces each, joined back whole.
 TEST(FxRun, CaptureReadsInTsharkWithEveryAnswerWholeInItsStream)
 {
-    fx5::SimProcess sim(FX5_SIM_PATH, {"--split", "--close-after", "3", "--memory", Seed()});
-    ASSERT_TRUE(sim.Running());
-    const std::string capture = TempPath("run.pcap"), out = TempPath("tshark.txt");
-    std::string errors;
-    ASSERT_EQ(fx5::RunToEnd(FX5_RUN_PATH,
-                            RunnerArguments({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(),
-                                             "--cycles", "4", "--interval", "0", "--capture", capture}),
-                            errors),
-              0)
-        << errors;
-    const auto tshark = [&](const std::string& arguments) {
-        EXPECT_EQ(RunShell("tshark -r " + ShellWord(capture) + " " + arguments + " > " + ShellWord(out) + " 2>/dev/null", errors), 0);
-        return FileText(out);
-    };
-    EXPECT_EQ(tshark("-Y 'tcp.analysis.flags || _ws.malformed || _ws.expert.severity >= warning'"), "");
-    const std::string streams = tshark("-T fields -e tcp.stream");
-    EXPECT_NE(streams.find("\n1\n"), std::string::npos) << "a stream a connection";
+    uint16_t port = 0;
+    const std::string capture = CapturedRun({"--split", "--close-after", "3"}, {"--cycles", "4", "--interval", "0"}, port);
+    EXPECT_EQ(Tshark(capture, kNoFlagRaised), "");
+    EXPECT_NE(Tshark(capture, "-T fields -e tcp.stream").find("\n1\n"), std::string::npos) << "a stream a connection";
     for (int stream = 0; stream < 2; ++stream) {
         // Lines of the client's bytes, then the server's (indented by a tab).
-        std::istringstream lines(tshark("-q -z follow,tcp,raw," + std::to_string(stream)));
+        std::istringstream lines(Tshark(capture, "-q -z follow,tcp,raw," + std::to_string(stream)));
         std::string server, line;
         int requests = 0;
         while (std::getline(lines, line)) {
@@ -312,6 +328,46 @@ TEST(FxRun, CaptureReadsInTsharkWithEveryAnswerWholeInItsStream)
         EXPECT_EQ(answers, 3);
         EXPECT_EQ(requests, 3);
     }
+}
+
+// The Lua dissector on captured runs: every request and answer decoded
+// field by field, each answer matched to its request with the values of
+// the devices it asked for, end codes with their meaning, nothing flagged.
+TEST(FxRun, TheDissectorDecodesEveryExchangeOfACapturedRun)
+{
+#ifndef SLMP_DISSECTOR_PATH
+    GTEST_SKIP() << "the dissector is generated only on the build machine's own architecture";
+#else
+    struct Case {
+        std::vector<std::string> faults, run;
+        std::vector<std::string> lines; // each expected among tshark's, fields tab-separated
+    };
+    const Case cases[] = {
+        {{"--split"},
+         {"--cycles", "2", "--write", "b=7"},
+         {"request\t0x0401\t0x0000\tD0\t1\t\t\t", "answer\t\t\t\t\t0x0000\tD0 = 111\t", "answer\t\t\t\t\t0x0000\tD100 = 222\t",
+          "request\t0x1401\t0x0000\tD100\t1\t\t\t", "Answer: end code 0000 (normal completion)"}},
+        {{"--end-code", "C051"},
+         {"--duration", "1"},
+         {"answer\t\t\t\t\t0xc051\t\t", "Answer: end code C051 (the number of points of a batch"}},
+    };
+    for (const Case& c : cases) {
+        uint16_t port = 0;
+        const std::string capture = CapturedRun(c.faults, c.run, port);
+        const std::string decode =
+            std::string("-2 -X lua_script:") + SLMP_DISSECTOR_PATH + " -d tcp.port==" + std::to_string(port) + ",slmp ";
+        EXPECT_EQ(Tshark(capture, decode + kNoFlagRaised), "");
+        const std::string fields =
+            Tshark(capture, decode + "-Y slmp -T fields -e slmp.kind -e slmp.command -e slmp.subcommand -e slmp.device "
+                                     "-e slmp.points -e slmp.endcode -e slmp.value -e slmp.request_in -e _ws.col.Info");
+        for (const std::string& line : c.lines) EXPECT_NE(fields.find(line), std::string::npos) << line << "\n" << fields;
+        // Every answer names the request it answers and follows it.
+        std::istringstream answers(Tshark(capture, decode + "-Y 'slmp.kind == \"answer\"' -T fields -e frame.number -e slmp.request_in"));
+        int matched = 0;
+        for (int frame = 0, request = 0; answers >> frame >> request; ++matched) EXPECT_LT(request, frame);
+        EXPECT_GE(matched, 2);
+    }
+#endif
 }
 
 TEST(FxRun, LateAnswersNeverReachAnotherChannel)

@@ -175,7 +175,7 @@ TEST(ToolPages, EveryCommandShownRunsAsPrinted)
         {std::regex(" *&$"), ""},
     };
     int run = 0;
-    for (const char* page : {"README.md", "docs/fx5-run.md", "docs/fx5-sim.md", "docs/project-file.md"}) {
+    for (const char* page : {"README.md", "docs/fx5-run.md", "docs/fx5-sim.md", "docs/project-file.md", "docs/capture.md"}) {
         std::istringstream text(FileText(source + "/" + page));
         bool inShell = false;
         for (std::string line; std::getline(text, line);) {
@@ -192,8 +192,10 @@ TEST(ToolPages, EveryCommandShownRunsAsPrinted)
             // ends as on Ctrl-C.
             if (simulator)
                 command = "timeout --preserve-status -s INT 1 " + std::regex_replace(command, std::regex("--port [0-9]+"), "--port 0");
-            else
+            else if (command.find("--port") != std::string::npos)
                 command = std::regex_replace(command, std::regex("--port 5000"), "--port " + port);
+            else if (command.find("--host") != std::string::npos)
+                command += " --port " + port; // the controller's default port is this test's simulator
             if (command.find(FX5_RUN_PATH) == 0 && command.find("--cycles") == std::string::npos &&
                 command.find("--duration") == std::string::npos)
                 command += " --duration 1";

@@ -36,7 +36,7 @@ std::string ExchangeTrace::Line(const std::vector<uint8_t>& request, const std::
     std::snprintf(tail, sizeof tail, "), %.3f ms", ms);
     char number[8];
     std::snprintf(number, sizeof number, "%04X", code);
-    return asked + ": end code " + number + " (" + (code == 0 ? "normal" : info ? info->meaning : "no meaning known") + tail;
+    return asked + ": end code " + number + " (" + (info ? info->meaning : "no meaning known") + tail;
 }
 
 void ExchangeTrace::Finish(bool complete)
