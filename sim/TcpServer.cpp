@@ -172,8 +172,27 @@ void TcpServer::Accept()
     }
 }
 
+bool TcpServer::Send(Client& client, const uint8_t* data, size_t size)
+{
+    if (m_wire) m_wire(ServerWire{ServerWire::Sent, &client, data, size});
+    return SendAll(client.fd, data, size);
+}
+
 void TcpServer::Serve(Client& client)
 {
+    if (m_wire) {
+        ServerWire accepted{ServerWire::Accepted, &client};
+        sockaddr_in local{}, peer{};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (::getsockname(client.fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+            ::getpeername(client.fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
+            accepted.serverAddress = ntohl(local.sin_addr.s_addr);
+            accepted.clientAddress = ntohl(peer.sin_addr.s_addr);
+            accepted.serverPort = ntohs(local.sin_port);
+            accepted.clientPort = ntohs(peer.sin_port);
+        }
+        m_wire(accepted);
+    }
     std::vector<uint8_t> pending;
     uint8_t chunk[4096];
     unsigned served = 0;
@@ -204,8 +223,10 @@ void TcpServer::Serve(Client& client)
         }
         const ssize_t got = ::recv(client.fd, chunk, sizeof chunk, 0);
         if (got <= 0) break;
+        if (m_wire) m_wire(ServerWire{ServerWire::Received, &client, chunk, static_cast<size_t>(got)});
         pending.insert(pending.end(), chunk, chunk + got);
     }
+    if (m_wire) m_wire(ServerWire{ServerWire::Closed, &client});
     ::shutdown(client.fd, SHUT_RDWR);
     client.done = true;
 }
@@ -299,10 +320,10 @@ bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsi
     if (!silent && (faults.delayMs == 0 || PauseUnlessStopped(faults.delayMs))) {
         if (faults.split && response.size() > 1) {
             const size_t half = response.size() / 2;
-            open = SendAll(client.fd, response.data(), half) && PauseUnlessStopped(kSplitPauseMs) &&
-                   SendAll(client.fd, response.data() + half, response.size() - half);
+            open = Send(client, response.data(), half) && PauseUnlessStopped(kSplitPauseMs) &&
+                   Send(client, response.data() + half, response.size() - half);
         } else {
-            open = SendAll(client.fd, response.data(), response.size());
+            open = Send(client, response.data(), response.size());
         }
     }
     if (log) {

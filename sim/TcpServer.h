@@ -38,6 +38,18 @@ struct ExchangeRecord {
     std::string closed;
 };
 
+// What went over a connection, from the controller's side, for a capture.
+// `client` tells the connections apart while they are open.
+struct ServerWire {
+    enum Kind { Accepted, Received, Sent, Closed } kind;
+    const void* client = nullptr;
+    const uint8_t* bytes = nullptr; // Received, Sent
+    size_t size = 0;
+    // Accepted: both ends, IPv4 in host order.
+    uint32_t clientAddress = 0, serverAddress = 0;
+    uint16_t clientPort = 0, serverPort = 0;
+};
+
 class TcpServer {
 public:
     explicit TcpServer(DeviceMemory& memory) : m_handler(memory) {}
@@ -56,6 +68,9 @@ public:
 
     void SetFaults(const ServerFaults& faults);
     void SetLog(std::function<void(const ExchangeRecord&)> log);
+    // Before Start: told every connection accepted, every piece received and
+    // sent and every close, from the thread serving the connection.
+    void SetWire(std::function<void(const ServerWire&)> wire) { m_wire = std::move(wire); }
     // Before Start: answer like a controller that serves requests in its END
     // processing. Scans last `scanMs` (varying by up to a tenth, as a
     // program's scans do); a request waits for the end of the current scan
@@ -109,6 +124,9 @@ private:
     std::mutex m_settingsLock;
     ServerFaults m_faults;
     std::function<void(const ExchangeRecord&)> m_log;
+    std::function<void(const ServerWire&)> m_wire;
+    // Sends all of `size` bytes to the client, telling the wire.
+    bool Send(Client& client, const uint8_t* data, size_t size);
     std::mutex m_stopLock;
     std::condition_variable m_stopped;
     std::thread m_acceptor;

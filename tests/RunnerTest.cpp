@@ -11,6 +11,7 @@
 
 #include "support/FileText.h"
 #include "support/ShellLine.h"
+#include "support/Tshark.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 #include "tools/common/SimProcess.h"
@@ -255,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Switches, FxRunFaults,
 TEST(FxRun, TraceShowsEveryExchangeWithItsEndCode)
 {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{}, "PLC1 batch read words D0, 1 point: end code 0000 (normal), "},
+        {{}, "PLC1 batch read words D0, 1 point: end code 0000 (normal completion), "},
         {{"--end-code", "C051"}, "PLC1 batch read words D0, 1 point: end code C051 (the number of points"},
         {{"--silent-every", "1"}, "PLC1 batch read words D0, 1 point: no complete answer (0 bytes came) after 2"},
     };
@@ -291,17 +292,6 @@ std::string CapturedRun(const std::vector<std::string>& faults, const std::vecto
     return capture;
 }
 
-// What tshark prints of `capture` with `arguments`.
-std::string Tshark(const std::string& capture, const std::string& arguments)
-{
-    const std::string out = TempPath("tshark.txt");
-    std::string errors;
-    EXPECT_EQ(RunShell("tshark -r " + ShellWord(capture) + " " + arguments + " > " + ShellWord(out) + " 2>/dev/null", errors), 0);
-    return FileText(out);
-}
-
-const char kNoFlagRaised[] = "-Y 'tcp.analysis.flags || _ws.malformed || _ws.expert.severity >= warning'";
-
 // --capture: a file tshark reads without a flag raised, each connection a
 // stream of its own (the simulator closes each after three requests), and
 // each stream's answers, sent in two pieces each, joined back whole.
@@ -325,8 +315,9 @@ TEST(FxRun, CaptureReadsInTsharkWithEveryAnswerWholeInItsStream)
         for (; at + 18 <= server.size() && server.compare(at, 4, "d000") == 0; ++answers)
             at += 2 * (9 + std::stoul(server.substr(at + 16, 2) + server.substr(at + 14, 2), nullptr, 16));
         EXPECT_EQ(at, server.size()) << "stream " << stream << ": " << server;
+        // A request may go out before the close is seen: it has no answer.
         EXPECT_EQ(answers, 3);
-        EXPECT_EQ(requests, 3);
+        EXPECT_TRUE(requests == 3 || requests == 4) << requests;
     }
 }
 
@@ -354,15 +345,14 @@ TEST(FxRun, TheDissectorDecodesEveryExchangeOfACapturedRun)
     for (const Case& c : cases) {
         uint16_t port = 0;
         const std::string capture = CapturedRun(c.faults, c.run, port);
-        const std::string decode =
-            std::string("-2 -X lua_script:") + SLMP_DISSECTOR_PATH + " -d tcp.port==" + std::to_string(port) + ",slmp ";
-        EXPECT_EQ(Tshark(capture, decode + kNoFlagRaised), "");
-        const std::string fields =
-            Tshark(capture, decode + "-Y slmp -T fields -e slmp.kind -e slmp.command -e slmp.subcommand -e slmp.device "
-                                     "-e slmp.points -e slmp.endcode -e slmp.value -e slmp.request_in -e _ws.col.Info");
+        EXPECT_EQ(Tshark(capture, kNoFlagRaised, port), "");
+        const std::string fields = Tshark(capture,
+                                          "-Y slmp -T fields -e slmp.kind -e slmp.command -e slmp.subcommand -e slmp.device "
+                                          "-e slmp.points -e slmp.endcode -e slmp.value -e slmp.request_in -e _ws.col.Info",
+                                          port);
         for (const std::string& line : c.lines) EXPECT_NE(fields.find(line), std::string::npos) << line << "\n" << fields;
         // Every answer names the request it answers and follows it.
-        std::istringstream answers(Tshark(capture, decode + "-Y 'slmp.kind == \"answer\"' -T fields -e frame.number -e slmp.request_in"));
+        std::istringstream answers(Tshark(capture, "-Y 'slmp.kind == \"answer\"' -T fields -e frame.number -e slmp.request_in", port));
         int matched = 0;
         for (int frame = 0, request = 0; answers >> frame >> request; ++matched) EXPECT_LT(request, frame);
         EXPECT_GE(matched, 2);

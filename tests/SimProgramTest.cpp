@@ -18,6 +18,7 @@
 #include "support/FileText.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
+#include "support/Tshark.h"
 
 using namespace testing_support;
 
@@ -35,7 +36,8 @@ class SimFrames : public ::testing::TestWithParam<bool> {};
 
 TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
 {
-    fx5::SimProcess sim(FX5_SIM_PATH, {});
+    const std::string capture = TempPath(GetParam() ? "frames4e.pcap" : "frames3e.pcap");
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--capture", capture});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port(), GetParam());
     ASSERT_TRUE(client.Connected());
@@ -131,6 +133,24 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     wide.push_back(1);
     EXPECT_EQ(client.Request(0x1402, 0x0003, wide).endCode, 0);
     EXPECT_EQ(client.ReadBits(code::M, 10, 1), std::vector<bool>{true});
+#ifdef SLMP_DISSECTOR_PATH
+    // The simulator's capture of all of it, through the dissector: every
+    // command by name, devices as the engineering tool writes them, read
+    // values beside their devices, answers matched to their requests.
+    EXPECT_EQ(Tshark(capture, kNoFlagRaised, sim.Port()), "");
+    const std::string fields =
+        Tshark(capture, "-Y slmp -T fields -e slmp.frame -e slmp.subcommand -e slmp.value -e slmp.request_in -e _ws.col.Info", sim.Port());
+    const std::string frame = GetParam() ? "4E\t" : "3E\t";
+    for (const char* expected :
+         {"Request: batch write words D100, 3 points", "Request: batch read bits M10, 5 points", "D102 = 65535", "M11 = 0",
+          "Request: random write 2 points", "D202 = 2309737967", "Request: block write 2 blocks", "Request: block read 2 blocks",
+          "Request: read type name", "Answer: end code C05F (a request the target cannot execute", "Request: remote latch clear",
+          "Answer: end code 4013 (", "Request: remote STOP", "Request: remote RUN",
+          "\t0x0002\t\t\tRequest: batch read words D100, 3 points", "Request: random write 1 point\n", "Y5 = 1"})
+        EXPECT_NE(fields.find(expected), std::string::npos) << expected << "\n" << fields;
+    EXPECT_EQ(fields.find("\n" + std::string(GetParam() ? "3E" : "4E")), std::string::npos) << "every frame of one form";
+    EXPECT_EQ(fields.rfind(frame, 0), 0u);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, SimFrames, ::testing::Values(false, true),
@@ -138,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Frames, SimFrames, ::testing::Values(false, true),
 
 TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
 {
-    fx5::SimProcess sim(FX5_SIM_PATH, {});
+    const std::string capture = TempPath("limits.pcap");
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--capture", capture});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
     struct Case {
@@ -196,6 +217,11 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         ASSERT_TRUE(answer.received) << c.what;
         EXPECT_EQ(answer.endCode, c.endCode) << c.what;
     }
+#ifdef SLMP_DISSECTOR_PATH
+    // The dissector warns of the batches over the controller's limits.
+    EXPECT_EQ(Tshark(capture, "-Y slmp.points_over_limit -T fields -e _ws.col.Info", sim.Port()),
+              "Request: batch read bits M0, 3585 points\nRequest: batch read words D0, 961 points\n");
+#endif
 }
 
 TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)

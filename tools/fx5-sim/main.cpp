@@ -12,6 +12,7 @@
 #include "tools/common/CommandLine.h"
 #include "sim/TcpServer.h"
 #include "tools/fx5-sim/Animator.h"
+#include "tools/fx5-sim/CapturedClients.h"
 #include "tools/fx5-sim/FaultSwitch.h"
 #include "tools/fx5-sim/MemoryFile.h"
 
@@ -98,6 +99,10 @@ static int Run(int argc, char** argv)
                    "until a connection unlocks with it; lock (1631) and a new connection lock again")
         ->check([](const std::string& text) { return text.size() >= 6 && text.size() <= 32 ? std::string() : "6 to 32 characters"; });
     bool everyDevice = false;
+    std::string captureFile;
+    app.add_option("--capture", captureFile,
+                   "Write every request and answer, with its time, to this capture file (pcap) for Wireshark or tshark: each "
+                   "client's connection a TCP stream");
     app.add_flag("--every-device", everyDevice,
                  "Serve the long timers (LTS, LTC, LTN, LSTS, LSTC, LSTN) too, which the controller does not have and refuses "
                  "with end code C05B; every register type the driver knows is then served");
@@ -136,6 +141,16 @@ static int Run(int argc, char** argv)
     server.SetScanTime(scanMs);
     server.SetPassword(password);
     if (verbose) server.SetLog(PrintExchange);
+    std::unique_ptr<fx5::CaptureFile> capture;
+    std::unique_ptr<fx5sim::CapturedClients> captured;
+    if (!captureFile.empty()) {
+        if (!(capture = fx5::CaptureFile::Open(captureFile, error))) {
+            std::fprintf(stderr, "%s: cannot write the capture: %s\n", captureFile.c_str(), error.c_str());
+            return kExitFailure;
+        }
+        captured = std::make_unique<fx5sim::CapturedClients>(*capture);
+        server.SetWire([clients = captured.get()](const sim::ServerWire& wire) { clients->Record(wire); });
+    }
     if (!server.Start(static_cast<uint16_t>(port), bind)) {
         std::fprintf(stderr, "cannot listen on %s:%d: %s\n", bind.c_str(), port, std::strerror(errno));
         return kExitFailure;

@@ -120,7 +120,8 @@ local function request_body(tvb, tree, command, sub, at, stop)
                 p = p + n
             end
         end
-        summary = " " .. count .. (command >= 0x0406 and " blocks" or " points")
+        local blocks = command == 0x0406 or command == 0x1406
+        summary = " " .. count .. (blocks and " block" or " point") .. (count == 1 and "" or "s")
     end
     return summary
 end
