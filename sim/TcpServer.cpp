@@ -280,6 +280,17 @@ int64_t TcpServer::ScanEndUs(int64_t atUs) const
 bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsigned& served)
 {
     const auto start = Clock::now();
+    if (m_playback) {
+        ++served;
+        const PlayedAnswer played = m_playback(request, size);
+        if (played.unanswerable) {
+            LogClosed(client.peer, "the recording cannot answer this request");
+            return false;
+        }
+        for (const auto& [afterMs, piece] : played.pieces)
+            if (!(afterMs == 0 || PauseUnlessStopped(afterMs)) || !Send(client, piece.data(), piece.size())) return false;
+        return true;
+    }
     if (m_scanMs > 0) {
         // The request waits for the END of the current scan, and its
         // processing takes about a millisecond.

@@ -50,6 +50,15 @@ struct ServerWire {
     uint16_t clientPort = 0, serverPort = 0;
 };
 
+// An answer recorded elsewhere, played in place of the controller model's:
+// its pieces, each sent that many milliseconds after the one before (none:
+// no answer at all); or a request the recording cannot answer, which closes
+// the connection.
+struct PlayedAnswer {
+    std::vector<std::pair<unsigned, std::vector<uint8_t>>> pieces;
+    bool unanswerable = false;
+};
+
 class TcpServer {
 public:
     explicit TcpServer(DeviceMemory& memory) : m_handler(memory) {}
@@ -71,6 +80,9 @@ public:
     // Before Start: told every connection accepted, every piece received and
     // sent and every close, from the thread serving the connection.
     void SetWire(std::function<void(const ServerWire&)> wire) { m_wire = std::move(wire); }
+    // Before Start: every request is answered by `playback` instead of the
+    // controller model (faults, scan time and password do not apply).
+    void SetPlayback(std::function<PlayedAnswer(const uint8_t*, size_t)> playback) { m_playback = std::move(playback); }
     // Before Start: answer like a controller that serves requests in its END
     // processing. Scans last `scanMs` (varying by up to a tenth, as a
     // program's scans do); a request waits for the end of the current scan
@@ -125,6 +137,7 @@ private:
     ServerFaults m_faults;
     std::function<void(const ExchangeRecord&)> m_log;
     std::function<void(const ServerWire&)> m_wire;
+    std::function<PlayedAnswer(const uint8_t*, size_t)> m_playback;
     // Sends all of `size` bytes to the client, telling the wire.
     bool Send(Client& client, const uint8_t* data, size_t size);
     std::mutex m_stopLock;

@@ -360,6 +360,55 @@ TEST(FxRun, TheDissectorDecodesEveryExchangeOfACapturedRun)
 #endif
 }
 
+// fx5-sim --replay plays the controller of a capture made under faults: a
+// run of the same project against it shows the same values and statuses in
+// the same order; a run that asks something else is told where it parted.
+TEST(FxRun, AReplayOfACaptureShowsTheSameValuesAndStatuses)
+{
+    const auto records = [](uint16_t port, const std::string& project) {
+        std::string output;
+        fx5::RunToEnd(FX5_RUN_PATH,
+                      RunnerArguments({"--host", "127.0.0.1", "--port", std::to_string(port), "--project", project, "--cycles", "4",
+                                       "--interval", "0"}),
+                      output, true);
+        // The records without their times and the summary's timings.
+        std::string kept;
+        std::istringstream lines(output);
+        for (std::string line; std::getline(lines, line);) {
+            const Json r = Json::parse(line, nullptr, false);
+            if (!r.is_discarded() && !r.contains("summary"))
+                kept += (r.contains("tag") ? r["tag"].dump() + r["value"].dump() : "") + r["status"].dump() + "\n";
+        }
+        return kept;
+    };
+    for (const std::vector<std::string>& faults :
+         {std::vector<std::string>{"--split", "--silent-every", "3"}, std::vector<std::string>{"--end-code", "C051"}}) {
+        const std::string capture = TempPath("recorded.pcap");
+        std::vector<std::string> switches = faults;
+        switches.insert(switches.end(), {"--memory", Seed(), "--capture", capture});
+        std::string recorded;
+        {
+            fx5::SimProcess sim(FX5_SIM_PATH, switches);
+            ASSERT_TRUE(sim.Running());
+            recorded = records(sim.Port(), Project());
+        }
+        fx5::SimProcess replay(FX5_SIM_PATH, {"--replay", capture});
+        ASSERT_TRUE(replay.Running());
+        EXPECT_EQ(records(replay.Port(), Project()), recorded) << faults[0];
+        EXPECT_NE(recorded.find(faults[0] == "--split" ? "\n2\n" : "49333"), std::string::npos) << recorded;
+    }
+    // Another project asks for D5 first: the replay says so, and what it holds.
+    const std::string capture = TempPath("recorded.pcap"), other = TempPath("other.json");
+    std::ofstream(other) << R"({"tags": [{"name": "c", "type": "int16", "device": "D5"}], "channels": [{"tag": "c"}]})";
+    fx5::SimProcess replay(FX5_SIM_PATH, {"--replay", capture});
+    ASSERT_TRUE(replay.Running());
+    records(replay.Port(), other);
+    std::string line;
+    ASSERT_TRUE(replay.ReadLine(line, 3000));
+    EXPECT_EQ(line.rfind("replay: request 1 cannot be answered from the capture: asked batch read words D5, 1 point (", 0), 0u) << line;
+    EXPECT_NE(line.find("; the capture holds next batch read words D0, 1 point ("), std::string::npos) << line;
+}
+
 TEST(FxRun, LateAnswersNeverReachAnotherChannel)
 {
     // Answers take about as long as the driver waits: some arrive just

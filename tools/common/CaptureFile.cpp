@@ -4,6 +4,8 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <vector>
 
 namespace fx5 {
@@ -45,6 +47,69 @@ uint16_t Fold(uint32_t sum)
 }
 
 } // namespace
+
+bool CaptureFile::ReadStreams(const std::string& path, std::vector<CapturedStream>& streams, std::string& error)
+{
+    char message[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* file = pcap_open_offline(path.c_str(), message);
+    if (!file) return error = message, false;
+    const int link = pcap_datalink(file);
+    // Where the IPv4 header starts: after an Ethernet header or a Linux
+    // cooked one (what a capture on "any" interface holds).
+    const size_t ipAt = link == DLT_EN10MB ? kEthernetBytes : link == DLT_LINUX_SLL ? 16 : 0;
+    if (ipAt == 0) {
+        pcap_close(file);
+        return error = "a capture of link type " + std::to_string(link) + ": only Ethernet and Linux cooked captures are read", false;
+    }
+    // A connection by its two ends, in the order of the endpoints' values.
+    using Ends = std::tuple<uint32_t, uint16_t, uint32_t, uint16_t>;
+    struct Open {
+        size_t stream;
+        bool clientIsFirst = false, clientKnown = false;
+    };
+    std::map<Ends, Open> open;
+    double first = -1;
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    while (pcap_next_ex(file, &header, &data) == 1) {
+        const size_t size = header->caplen;
+        if (size < ipAt + kIpBytes || (data[ipAt] >> 4) != 4 || data[ipAt + 9] != 6) continue;
+        const uint8_t* ip = data + ipAt;
+        const size_t ipLength = static_cast<size_t>(ip[0] & 0x0F) * 4;
+        const size_t total = std::min<size_t>(static_cast<size_t>(ip[2] << 8 | ip[3]), size - ipAt);
+        if (ipLength < kIpBytes || total < ipLength + kTcpBytes) continue;
+        const uint8_t* tcp = ip + ipLength;
+        const size_t tcpLength = static_cast<size_t>(tcp[12] >> 4) * 4;
+        if (tcpLength < kTcpBytes || ipLength + tcpLength > total) continue;
+        const uint32_t source = static_cast<uint32_t>(ip[12] << 24 | ip[13] << 16 | ip[14] << 8 | ip[15]);
+        const uint32_t target = static_cast<uint32_t>(ip[16] << 24 | ip[17] << 16 | ip[18] << 8 | ip[19]);
+        const uint16_t sourcePort = static_cast<uint16_t>(tcp[0] << 8 | tcp[1]), targetPort = static_cast<uint16_t>(tcp[2] << 8 | tcp[3]);
+        const bool sourceFirst = std::tie(source, sourcePort) < std::tie(target, targetPort);
+        const Ends ends = sourceFirst ? Ends{source, sourcePort, target, targetPort} : Ends{target, targetPort, source, sourcePort};
+        const double seconds = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) / 1e6;
+        if (first < 0) first = seconds;
+        const uint8_t flags = tcp[13];
+        const uint8_t* payload = tcp + tcpLength;
+        const size_t payloadSize = total - ipLength - tcpLength;
+        auto found = open.find(ends);
+        if (found == open.end() || ((flags & kSyn) && !(flags & kAck))) {
+            // A new connection, or the same ends used again.
+            streams.emplace_back();
+            found = open.insert_or_assign(ends, Open{streams.size() - 1}).first;
+        }
+        Open& stream = found->second;
+        if (!stream.clientKnown &&
+            (((flags & kSyn) && !(flags & kAck)) || (payloadSize >= 2 && (payload[0] == 0x50 || payload[0] == 0x54) && payload[1] == 0))) {
+            stream.clientIsFirst = sourceFirst;
+            stream.clientKnown = true;
+        }
+        if (payloadSize > 0)
+            streams[stream.stream].segments.push_back(
+                {seconds - first, sourceFirst == stream.clientIsFirst, std::vector<uint8_t>(payload, payload + payloadSize)});
+    }
+    pcap_close(file);
+    return true;
+}
 
 std::unique_ptr<CaptureFile> CaptureFile::Open(const std::string& path, std::string& error)
 {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "tools/common/TcpChannel.h"
 
@@ -21,8 +22,25 @@ struct pcap_dumper;
 
 namespace fx5 {
 
+// A TCP connection as a capture holds it: the bytes each side sent, in the
+// order and pieces they went, with their times.
+struct CapturedStream {
+    struct Segment {
+        double seconds = 0; // since the capture's first packet
+        bool fromClient = false;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Segment> segments;
+};
+
 class CaptureFile {
 public:
+    // Every TCP connection of an IPv4 capture (Ethernet or Linux cooked
+    // frames), in the order each began; its client is the side that sent
+    // the SYN, or the first to send a request (subheader 50 00 or 54 00).
+    // False, with the reason, when the file cannot be read.
+    static bool ReadStreams(const std::string& path, std::vector<CapturedStream>& streams, std::string& error);
+
     // Nothing, with the reason in `error`, when the file cannot be written.
     static std::unique_ptr<CaptureFile> Open(const std::string& path, std::string& error);
     CaptureFile(pcap* dead, pcap_dumper* dumper) : m_dead(dead), m_dumper(dumper) {}

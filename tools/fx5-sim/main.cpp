@@ -15,6 +15,7 @@
 #include "tools/fx5-sim/CapturedClients.h"
 #include "tools/fx5-sim/FaultSwitch.h"
 #include "tools/fx5-sim/MemoryFile.h"
+#include "tools/fx5-sim/Replay.h"
 
 namespace {
 
@@ -99,7 +100,11 @@ static int Run(int argc, char** argv)
                    "until a connection unlocks with it; lock (1631) and a new connection lock again")
         ->check([](const std::string& text) { return text.size() >= 6 && text.size() <= 32 ? std::string() : "6 to 32 characters"; });
     bool everyDevice = false;
-    std::string captureFile;
+    std::string captureFile, replayFile;
+    app.add_option("--replay", replayFile,
+                   "Play the controller of this capture file: each request is answered with the answer recorded for the same "
+                   "request, in order, in its pieces and at its pace, silences included; the first request the capture cannot "
+                   "answer is reported ('replay: ...' on standard output) and its connection closed");
     app.add_option("--capture", captureFile,
                    "Write every request and answer, with its time, to this capture file (pcap) for Wireshark or tshark: each "
                    "client's connection a TCP stream");
@@ -141,6 +146,20 @@ static int Run(int argc, char** argv)
     server.SetScanTime(scanMs);
     server.SetPassword(password);
     if (verbose) server.SetLog(PrintExchange);
+    fx5sim::Replay replay;
+    if (!replayFile.empty()) {
+        std::vector<fx5::CapturedStream> streams;
+        if (!fx5::CaptureFile::ReadStreams(replayFile, streams, error) || !replay.Load(streams, error)) {
+            std::fprintf(stderr, "%s: %s\n", replayFile.c_str(), error.c_str());
+            return kExitFailure;
+        }
+        // Beside the request log, where a script reading the simulator looks.
+        replay.OnMismatch([](const std::string& text) {
+            std::printf("replay: %s\n", text.c_str());
+            std::fflush(stdout);
+        });
+        server.SetPlayback([&replay](const uint8_t* request, size_t size) { return replay.Next(request, size); });
+    }
     std::unique_ptr<fx5::CaptureFile> capture;
     std::unique_ptr<fx5sim::CapturedClients> captured;
     if (!captureFile.empty()) {
