@@ -338,6 +338,9 @@ TEST(FxRun, TheDissectorDecodesEveryExchangeOfACapturedRun)
          {"--cycles", "2", "--write", "b=7"},
          {"request\t0x0401\t0x0000\tD0\t1\t\t\t", "answer\t\t\t\t\t0x0000\tD0 = 111\t", "answer\t\t\t\t\t0x0000\tD100 = 222\t",
           "request\t0x1401\t0x0000\tD100\t1\t\t\t", "Answer: end code 0000 (normal completion)"}},
+        {{"--silent-every", "2"},
+         {"--cycles", "2"},
+         {"\tMarker: no complete answer within the wait time; the connection is closed and made anew"}},
         {{"--end-code", "C051"},
          {"--duration", "1"},
          {"answer\t\t\t\t\t0xc051\t\t", "Answer: end code C051 (the number of points of a batch"}},
@@ -346,10 +349,11 @@ TEST(FxRun, TheDissectorDecodesEveryExchangeOfACapturedRun)
         uint16_t port = 0;
         const std::string capture = CapturedRun(c.faults, c.run, port);
         EXPECT_EQ(Tshark(capture, kNoFlagRaised, port), "");
-        const std::string fields = Tshark(capture,
-                                          "-Y slmp -T fields -e slmp.kind -e slmp.command -e slmp.subcommand -e slmp.device "
-                                          "-e slmp.points -e slmp.endcode -e slmp.value -e slmp.request_in -e _ws.col.Info",
-                                          port);
+        const std::string fields =
+            Tshark(capture,
+                   "-Y 'slmp || slmp_marker' -T fields -e slmp.kind -e slmp.command -e slmp.subcommand -e slmp.device "
+                   "-e slmp.points -e slmp.endcode -e slmp.value -e slmp.request_in -e _ws.col.Info",
+                   port);
         for (const std::string& line : c.lines) EXPECT_NE(fields.find(line), std::string::npos) << line << "\n" << fields;
         // Every answer names the request it answers and follows it.
         std::istringstream answers(Tshark(capture, "-Y 'slmp.kind == \"answer\"' -T fields -e frame.number -e slmp.request_in", port));

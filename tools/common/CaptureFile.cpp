@@ -16,6 +16,8 @@ namespace {
 constexpr size_t kEthernetBytes = 14, kIpBytes = 20, kTcpBytes = 20;
 // Payload per segment: an IPv4 packet's total length is 16 bits.
 constexpr size_t kMaxSegmentPayload = 65000;
+constexpr size_t kUdpBytes = 8;
+constexpr uint8_t kTcp = 6, kUdp = 17;
 constexpr uint8_t kFin = 0x01, kSyn = 0x02, kPsh = 0x08, kAck = 0x10;
 // The largest frame written; the file's snapshot length.
 constexpr int kSnapshotBytes = 65535 + static_cast<int>(kEthernetBytes);
@@ -73,7 +75,7 @@ bool CaptureFile::ReadStreams(const std::string& path, std::vector<CapturedStrea
     const u_char* data = nullptr;
     while (pcap_next_ex(file, &header, &data) == 1) {
         const size_t size = header->caplen;
-        if (size < ipAt + kIpBytes || (data[ipAt] >> 4) != 4 || data[ipAt + 9] != 6) continue;
+        if (size < ipAt + kIpBytes || (data[ipAt] >> 4) != 4 || data[ipAt + 9] != kTcp) continue;
         const uint8_t* ip = data + ipAt;
         const size_t ipLength = static_cast<size_t>(ip[0] & 0x0F) * 4;
         const size_t total = std::min<size_t>(static_cast<size_t>(ip[2] << 8 | ip[3]), size - ipAt);
@@ -177,54 +179,72 @@ void CaptureFile::Connection::Record(const WireEvent& event)
     case WireEvent::Connected: Opened(event.localAddress, event.localPort, event.peerAddress, event.peerPort); break;
     case WireEvent::Sent: Data(true, event.bytes, event.size); break;
     case WireEvent::Received: Data(false, event.bytes, event.size); break;
+    case WireEvent::Unanswered: Marker("no complete answer within the wait time; the connection is closed and made anew"); break;
     case WireEvent::Closed: Closed(); break;
     case WireEvent::Answered: break;
     }
 }
 
+void CaptureFile::Connection::Marker(const std::string& text)
+{
+    if (!m_open) return;
+    const std::string payload = "fx5 marker: " + text;
+    std::vector<uint8_t> udp(kUdpBytes + payload.size());
+    Put16(udp.data(), m_clientPort);
+    Put16(udp.data() + 2, m_serverPort);
+    Put16(udp.data() + 4, static_cast<uint32_t>(udp.size()));
+    std::copy(payload.begin(), payload.end(), udp.begin() + kUdpBytes);
+    Packet(true, kUdp, udp); // a UDP checksum of 0: none computed
+}
+
 void CaptureFile::Connection::Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size)
 {
-    std::vector<uint8_t> packet(kEthernetBytes + kIpBytes + kTcpBytes + size);
+    std::vector<uint8_t> tcp(kTcpBytes + size);
+    uint32_t& seq = fromClient ? m_clientSeq : m_serverSeq;
+    const uint32_t ack = fromClient ? m_serverSeq : m_clientSeq;
+    Put16(tcp.data(), fromClient ? m_clientPort : m_serverPort);
+    Put16(tcp.data() + 2, fromClient ? m_serverPort : m_clientPort);
+    Put32(tcp.data() + 4, seq);
+    Put32(tcp.data() + 8, (flags & kAck) ? ack : 0);
+    tcp[12] = static_cast<uint8_t>((kTcpBytes / 4) << 4);
+    tcp[13] = flags;
+    Put16(tcp.data() + 14, 65535); // window
+    if (size) std::copy(payload, payload + size, tcp.begin() + kTcpBytes);
+    // The checksum covers a pseudo-header of the addresses, the protocol and the length.
+    uint8_t pseudo[12] = {};
+    Put32(pseudo, fromClient ? m_client : m_server);
+    Put32(pseudo + 4, fromClient ? m_server : m_client);
+    pseudo[9] = kTcp;
+    Put16(pseudo + 10, static_cast<uint32_t>(tcp.size()));
+    Put16(tcp.data() + 16, Fold(SumWords(tcp.data(), tcp.size(), SumWords(pseudo, sizeof pseudo, 0))));
+    // SYN and FIN take a sequence number each, data one a byte.
+    seq += static_cast<uint32_t>(size) + ((flags & (kSyn | kFin)) ? 1u : 0u);
+    Packet(fromClient, kTcp, tcp);
+}
+
+void CaptureFile::Connection::Packet(bool fromClient, uint8_t protocol, const std::vector<uint8_t>& transport)
+{
+    std::vector<uint8_t> packet(kEthernetBytes + kIpBytes + transport.size());
     uint8_t* const ethernet = packet.data();
     uint8_t* const ip = ethernet + kEthernetBytes;
-    uint8_t* const tcp = ip + kIpBytes;
     // Locally administered addresses: 02:00:00:00:00:01 the client, :02 the server.
     const uint8_t clientMac[6] = {2, 0, 0, 0, 0, 1}, serverMac[6] = {2, 0, 0, 0, 0, 2};
     std::copy(fromClient ? serverMac : clientMac, (fromClient ? serverMac : clientMac) + 6, ethernet);
     std::copy(fromClient ? clientMac : serverMac, (fromClient ? clientMac : serverMac) + 6, ethernet + 6);
     Put16(ethernet + 12, 0x0800);
-
     ip[0] = 0x45;
-    Put16(ip + 2, static_cast<uint32_t>(kIpBytes + kTcpBytes + size));
+    Put16(ip + 2, static_cast<uint32_t>(kIpBytes + transport.size()));
     {
         std::lock_guard<std::mutex> hold(m_file.m_lock);
         Put16(ip + 4, m_file.m_ipId++);
     }
     Put16(ip + 6, 0x4000); // don't fragment
     ip[8] = 64;            // time to live
-    ip[9] = 6;             // TCP
+    ip[9] = protocol;
     Put32(ip + 12, fromClient ? m_client : m_server);
     Put32(ip + 16, fromClient ? m_server : m_client);
     Put16(ip + 10, Fold(SumWords(ip, kIpBytes, 0)));
-
-    uint32_t& seq = fromClient ? m_clientSeq : m_serverSeq;
-    const uint32_t ack = fromClient ? m_serverSeq : m_clientSeq;
-    Put16(tcp, fromClient ? m_clientPort : m_serverPort);
-    Put16(tcp + 2, fromClient ? m_serverPort : m_clientPort);
-    Put32(tcp + 4, seq);
-    Put32(tcp + 8, (flags & kAck) ? ack : 0);
-    tcp[12] = static_cast<uint8_t>((kTcpBytes / 4) << 4);
-    tcp[13] = flags;
-    Put16(tcp + 14, 65535); // window
-    if (size) std::copy(payload, payload + size, tcp + kTcpBytes);
-    // The checksum covers a pseudo-header of the addresses, the protocol and the length.
-    uint8_t pseudo[12] = {};
-    std::copy(ip + 12, ip + 20, pseudo);
-    pseudo[9] = 6;
-    Put16(pseudo + 10, static_cast<uint32_t>(kTcpBytes + size));
-    Put16(tcp + 16, Fold(SumWords(tcp, kTcpBytes + size, SumWords(pseudo, sizeof pseudo, 0))));
-    // SYN and FIN take a sequence number each, data one a byte.
-    seq += static_cast<uint32_t>(size) + ((flags & (kSyn | kFin)) ? 1u : 0u);
+    std::copy(transport.begin(), transport.end(), ip + kIpBytes);
     m_file.Write(packet.data(), packet.size());
 }
 

@@ -55,11 +55,16 @@ public:
         void Opened(uint32_t clientAddress, uint16_t clientPort, uint32_t serverAddress, uint16_t serverPort);
         void Data(bool fromClient, const uint8_t* bytes, size_t size);
         void Closed();
+        // A note in the story of the connection, for the dissector to show:
+        // a UDP datagram between its ends whose text begins "fx5 marker: ".
+        void Marker(const std::string& text);
         // What a TCP channel saw, as the packets of this connection.
         void Record(const WireEvent& event);
 
     private:
         void Segment(bool fromClient, uint8_t flags, const uint8_t* payload, size_t size);
+        // An IPv4 packet of `protocol` from the client with `transport` after its header.
+        void Packet(bool fromClient, uint8_t protocol, const std::vector<uint8_t>& transport);
 
         CaptureFile& m_file;
         bool m_open = false;

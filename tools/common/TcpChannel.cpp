@@ -128,6 +128,7 @@ int TcpChannel::PrepareSend()
     // The last answer may still come: on a new connection it cannot.
     const bool resync = m_socket >= 0 && m_awaiting;
     if (resync) {
+        if (m_wire) m_wire(WireEvent{WireEvent::Unanswered});
         Close();
         ++m_resyncs;
         m_nextAttempt = Clock::now();

@@ -20,7 +20,9 @@ namespace fx5 {
 
 // What went over the connection, as it went: for a trace or a capture file.
 struct WireEvent {
-    enum Kind { Connected, Sent, Received, Answered, Closed } kind;
+    // Unanswered: a request got no complete answer in time; its connection
+    // is closed next and made anew.
+    enum Kind { Connected, Sent, Received, Answered, Unanswered, Closed } kind;
     const uint8_t* bytes = nullptr; // Sent, Received
     size_t size = 0;
     // Connected: both ends, IPv4 in host order.

@@ -67,7 +67,8 @@ void ExchangeTrace::OnWire(const fx5::WireEvent& event)
         break;
     case fx5::WireEvent::Answered: Finish(true); break;
     case fx5::WireEvent::Closed: Finish(false); break;
-    case fx5::WireEvent::Connected: break;
+    case fx5::WireEvent::Connected:
+    case fx5::WireEvent::Unanswered: break;
     }
 }
 

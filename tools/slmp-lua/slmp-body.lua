@@ -245,3 +245,23 @@ function slmp.dissector(tvb, pinfo, tree)
 end
 
 DissectorTable.get("tcp.port"):add(5000, slmp)
+
+-- Notes the tools write into their captures (a request left without an
+-- answer, its connection made anew): UDP datagrams between the connection's
+-- ends whose text begins "fx5 marker: ".
+local marker = Proto("slmp_marker", "SLMP capture marker")
+local marker_text = ProtoField.string("slmp.marker", "Marker")
+marker.fields = {marker_text}
+local e_marker = ProtoExpert.new("slmp.marker.note", "A marker of the capturing tool", expert.group.SEQUENCE, expert.severity.NOTE)
+marker.experts = {e_marker}
+local MARKER = "fx5 marker: "
+
+marker:register_heuristic("udp", function(tvb, pinfo, tree)
+    if tvb:len() < #MARKER or tvb(0, #MARKER):string() ~= MARKER then return false end
+    local text = tvb(#MARKER):string()
+    pinfo.cols.protocol = "SLMP"
+    pinfo.cols.info = "Marker: " .. text
+    local item = tree:add(marker, tvb())
+    item:add(marker_text, tvb(#MARKER), text):add_proto_expert_info(e_marker, text)
+    return true
+end)
