@@ -21,7 +21,7 @@ done
 cmake --preset fuzz
 cmake --build --preset fuzz
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
-for target in DevIOCtrlFuzz InitDeviceFuzz ReplyFuzz LegacyFuzz TreeFuzz SimRequestFuzz ProjectFuzz; do
+for target in DevIOCtrlFuzz InitDeviceFuzz ReplyFuzz LegacyFuzz TreeFuzz SimRequestFuzz ProjectFuzz CaptureFuzz; do
   name=$(echo "$target" | sed 's/Fuzz$//' | tr 'A-Z' 'a-z')
   work=$(mktemp -d)
   cp fuzz/corpus/"$name"/* "$work"/

@@ -52,9 +52,19 @@ uint16_t Fold(uint32_t sum)
 
 bool CaptureFile::ReadStreams(const std::string& path, std::vector<CapturedStream>& streams, std::string& error)
 {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return error = "cannot be read", false;
+    return ReadStreams(file, streams, error);
+}
+
+bool CaptureFile::ReadStreams(std::FILE* opened, std::vector<CapturedStream>& streams, std::string& error)
+{
     char message[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* file = pcap_open_offline(path.c_str(), message);
-    if (!file) return error = message, false;
+    pcap_t* file = pcap_fopen_offline(opened, message);
+    if (!file) {
+        std::fclose(opened);
+        return error = message, false;
+    }
     const int link = pcap_datalink(file);
     // Where the IPv4 header starts: after an Ethernet header or a Linux
     // cooked one (what a capture on "any" interface holds).

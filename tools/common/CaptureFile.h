@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +41,8 @@ public:
     // the SYN, or the first to send a request (subheader 50 00 or 54 00).
     // False, with the reason, when the file cannot be read.
     static bool ReadStreams(const std::string& path, std::vector<CapturedStream>& streams, std::string& error);
+    // The same from an open file, which it closes.
+    static bool ReadStreams(std::FILE* file, std::vector<CapturedStream>& streams, std::string& error);
 
     // Nothing, with the reason in `error`, when the file cannot be written.
     static std::unique_ptr<CaptureFile> Open(const std::string& path, std::string& error);

@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint8_t kSubheader4E = 0x54;
 constexpr size_t kSerialAt = 2; // a 4E frame's serial number, after its subheader
+constexpr double kMaxPauseMs = 3600000.0;
 
 // Two requests are the same but for a 4E serial number.
 bool SameRequest(const std::vector<uint8_t>& recorded, const uint8_t* request, size_t size)
@@ -79,7 +80,10 @@ sim::PlayedAnswer Replay::Next(const uint8_t* request, size_t size)
                 piece[kSerialAt] = request[kSerialAt];
                 piece[kSerialAt + 1] = request[kSerialAt + 1];
             }
-            answer.pieces.push_back({static_cast<unsigned>(std::max(0.0, (after - last) * 1000.0)), std::move(piece)});
+            // A pause as recorded, but never beyond an hour (a capture's
+            // clock may jump) nor before the piece it follows.
+            const double ms = std::clamp((after - last) * 1000.0, 0.0, kMaxPauseMs);
+            answer.pieces.push_back({static_cast<unsigned>(ms), std::move(piece)});
             last = after;
         }
         return answer;
