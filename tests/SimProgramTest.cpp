@@ -144,8 +144,8 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     for (const char* expected :
          {"Request: batch write words D100, 3 points", "Request: batch read bits M10, 5 points", "D102 = 65535", "M11 = 0",
           "Request: random write 2 points", "D202 = 2309737967", "Request: block write 2 blocks", "Request: block read 2 blocks",
-          "Request: read type name", "Answer: end code C05F (a request the target cannot execute", "Request: remote latch clear",
-          "Answer: end code 4013 (", "Request: remote STOP", "Request: remote RUN",
+          "D301 = 8,M32 (16 points) = 3", "Request: read type name", "Answer: end code C05F (a request the target cannot execute",
+          "Request: remote latch clear", "Answer: end code 4013 (", "Request: remote STOP", "Request: remote RUN",
           "\t0x0002\t\t\tRequest: batch read words D100, 3 points", "Request: random write 1 point\n", "Y5 = 1"})
         EXPECT_NE(fields.find(expected), std::string::npos) << expected << "\n" << fields;
     EXPECT_EQ(fields.find("\n" + std::string(GetParam() ? "3E" : "4E")), std::string::npos) << "every frame of one form";

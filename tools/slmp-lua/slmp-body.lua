@@ -91,6 +91,17 @@ local function request_devices(tvb, command, sub, at, stop)
             list[#list + 1] = {code = code, number = number, count = 1, dword = i > words}
             p = p + ref
         end
+    elseif command == 0x0406 and at + 2 <= stop then
+        -- Word-device blocks, then bit-device blocks: each a reference and
+        -- its points, answered in words (a bit-device word holds 16 points).
+        local words, bits = tvb(at, 1):uint(), tvb(at + 1, 1):uint()
+        local p = at + 2
+        for i = 1, words + bits do
+            if p + ref + 2 > stop then break end
+            local _, code, number = device_at(tvb, p, wide)
+            list[#list + 1] = {code = code, number = number, count = tvb(p + ref, 2):le_uint(), packed = i > words}
+            p = p + ref + 2
+        end
     end
     return list
 end
@@ -143,7 +154,8 @@ local function answer_values(tvb, tree, request, at, stop)
             else
                 local size = d.dword and 4 or 2
                 if p + size > stop then return end
-                text = device_name(d.code, d.number + i) .. " = " .. tvb(p, size):le_uint()
+                local first = d.packed and d.number + 16 * i or d.number + i
+                text = device_name(d.code, first) .. (d.packed and " (16 points)" or "") .. " = " .. tvb(p, size):le_uint()
                 tree:add(f.value, tvb(p, size), text)
                 p = p + size
             end
