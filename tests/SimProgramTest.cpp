@@ -92,6 +92,7 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     const SlmpClient::Answer type = client.Request(0x0101, 0x0000, {});
     EXPECT_EQ(type.endCode, 0);
     EXPECT_EQ(std::string(type.data.begin(), type.data.begin() + 12), "FX5U-32MT/ES");
+    EXPECT_EQ(std::vector<uint8_t>(type.data.begin() + 16, type.data.end()), (std::vector<uint8_t>{0x21, 0x4A})) << "the model code";
     for (const std::vector<uint8_t>& route : {std::vector<uint8_t>{0x01, 0xFF, 0xFF, 0x03, 0x00},
                                               {0x00, 0x02, 0xFF, 0x03, 0x00},
                                               {0x00, 0xFF, 0xE0, 0x03, 0x00},
@@ -197,6 +198,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"bit data in the unused nibble", 0x1401, 1, oddLowNibble, 0xC060},
         {"a random bit write of 2", 0x1402, 1, {1, 5, 0, 0, code::M, 2}, 0xC060},
         {"RUN in mode 2", 0x1001, 0, {0x02, 0x00, 0x00, 0x00}, 0xC060},
+        {"RUN with clear mode 3", 0x1001, 0, {0x01, 0x00, 0x03, 0x00}, 0xC060},
         {"961 words", 0x0401, 0, Device(code::D, 0, 961), 0xC051},
         {"0 words", 0x0401, 0, Device(code::D, 0, 0), 0xC051},
         {"past D7999", 0x0401, 0, Device(code::D, 7999, 2), 0xC056},
