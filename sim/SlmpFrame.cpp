@@ -113,4 +113,13 @@ RequestSummary Summarize(const RequestFrame& frame)
     return summary;
 }
 
+std::string DescribeRequest(const uint8_t* request, size_t size)
+{
+    RequestFrame frame;
+    if (!ParseRequest(request, size, frame)) return std::string();
+    const RequestSummary summary = Summarize(frame);
+    return summary.command + (summary.device.empty() ? "" : " " + summary.device) +
+           (summary.points ? ", " + std::to_string(summary.points) + (summary.points == 1 ? " point" : " points") : "");
+}
+
 } // namespace sim

@@ -75,5 +75,8 @@ struct RequestSummary {
     uint32_t points = 0;
 };
 RequestSummary Summarize(const RequestFrame& frame);
+// The summary in one phrase: "batch read words D100, 3 points"; empty when
+// the bytes are no request.
+std::string DescribeRequest(const uint8_t* request, size_t size);
 
 } // namespace sim

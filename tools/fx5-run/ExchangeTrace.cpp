@@ -18,13 +18,8 @@ constexpr uint8_t kSubheader4E = 0xD4;
 std::string ExchangeTrace::Line(const std::vector<uint8_t>& request, const std::vector<uint8_t>& head, size_t answerBytes, bool complete,
                                 double ms)
 {
-    sim::RequestFrame frame;
-    std::string asked = "a request that is no SLMP frame";
-    if (sim::ParseRequest(request.data(), request.size(), frame)) {
-        const sim::RequestSummary summary = sim::Summarize(frame);
-        asked = summary.command + (summary.device.empty() ? "" : " " + summary.device) +
-                (summary.points ? ", " + std::to_string(summary.points) + (summary.points == 1 ? " point" : " points") : "");
-    }
+    std::string asked = sim::DescribeRequest(request.data(), request.size());
+    if (asked.empty()) asked = "a request that is no SLMP frame";
     char tail[64];
     const size_t at = !head.empty() && head[0] == kSubheader4E ? kEndCodeAt4E : kEndCodeAt3E;
     if (!complete || head.size() < at + 2) {

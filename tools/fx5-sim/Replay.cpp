@@ -26,11 +26,9 @@ bool SameRequest(const std::vector<uint8_t>& recorded, const uint8_t* request, s
 
 std::string Described(const std::vector<uint8_t>& request)
 {
-    sim::RequestFrame frame;
-    if (!sim::ParseRequest(request.data(), request.size(), frame)) return "bytes that are no request";
-    const sim::RequestSummary summary = sim::Summarize(frame);
-    std::string text = summary.command + (summary.device.empty() ? "" : " " + summary.device) +
-                       (summary.points ? ", " + std::to_string(summary.points) + (summary.points == 1 ? " point" : " points") : "") + " (";
+    std::string text = sim::DescribeRequest(request.data(), request.size());
+    if (text.empty()) return "bytes that are no request";
+    text += " (";
     for (size_t i = 0; i < request.size() && i < 32; ++i) {
         char hex[4];
         std::snprintf(hex, sizeof hex, "%02X", request[i]);
