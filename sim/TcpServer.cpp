@@ -10,6 +10,8 @@
 #include <chrono>
 #include <vector>
 
+#include "sim/ConnectionEnds.h"
+
 namespace sim {
 
 namespace {
@@ -182,15 +184,11 @@ void TcpServer::Serve(Client& client)
 {
     if (m_wire) {
         ServerWire accepted{ServerWire::Accepted, &client};
-        sockaddr_in local{}, peer{};
-        socklen_t localLength = sizeof local, peerLength = sizeof peer;
-        if (::getsockname(client.fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
-            ::getpeername(client.fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
-            accepted.serverAddress = ntohl(local.sin_addr.s_addr);
-            accepted.clientAddress = ntohl(peer.sin_addr.s_addr);
-            accepted.serverPort = ntohs(local.sin_port);
-            accepted.clientPort = ntohs(peer.sin_port);
-        }
+        const ConnectionEnds ends = EndsOf(client.fd);
+        accepted.serverAddress = ends.localAddress;
+        accepted.clientAddress = ends.peerAddress;
+        accepted.serverPort = ends.localPort;
+        accepted.clientPort = ends.peerPort;
         m_wire(accepted);
     }
     std::vector<uint8_t> pending;

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sim/ConnectionEnds.h"
+
 namespace fx5 {
 
 namespace {
@@ -93,15 +95,11 @@ bool TcpChannel::Connect(bool resync)
     }
     if (m_wire) {
         WireEvent connected{WireEvent::Connected};
-        sockaddr_in local{}, peer{};
-        socklen_t localLength = sizeof local, peerLength = sizeof peer;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
-            ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
-            connected.localAddress = ntohl(local.sin_addr.s_addr);
-            connected.peerAddress = ntohl(peer.sin_addr.s_addr);
-            connected.localPort = ntohs(local.sin_port);
-            connected.peerPort = ntohs(peer.sin_port);
-        }
+        const sim::ConnectionEnds ends = sim::EndsOf(fd);
+        connected.localAddress = ends.localAddress;
+        connected.peerAddress = ends.peerAddress;
+        connected.localPort = ends.localPort;
+        connected.peerPort = ends.peerPort;
         m_wire(connected);
     }
     m_everConnected = true;
