@@ -52,7 +52,7 @@ std::vector<std::string> Entries(const T (&table)[N], size_t from = 0, size_t co
 TEST(NameTables, EveryTableInFullAsTyped)
 {
     auto typed = TypedTables();
-    ASSERT_EQ(typed.size(), 17u) << "the data file was read";
+    ASSERT_EQ(typed.size(), 18u) << "the data file was read";
     const std::pair<const char*, std::vector<std::string>> tables[] = {
         {"DATATYPE_STR_NAME", Entries(DATATYPE_STR_NAME)},
         {"DATATYPE_STR_SELECT2NAME", Entries(DATATYPE_STR_SELECT2NAME)},
@@ -67,6 +67,8 @@ TEST(NameTables, EveryTableInFullAsTyped)
         {"TAG_TYPE_MAP", Entries(TAG_TYPE_MAP)},
         {"CONVERT_DATATYPE_ARRAY", Entries(CONVERT_DATATYPE_ARRAY)},
         {"CONVERT_DATATYPE_OPTION", Entries(CONVERT_DATATYPE_OPTION)},
+        {"CHANNEL_CODES", Entries({CHLCODE_BIT_LAST, CHLCODE_BITDEVICE, CHLCODE_BUB, CHLCODE_BB, CHLCODE_BD, CHLCODE_WUB, CHLCODE_WB,
+                                   CHLCODE_WD, CHLCODE_DUB, CHLCODE_DB, CHLCODE_DD, CHLCODE_DF, CHLCODE_STRING})},
     };
     for (const auto& [name, entries] : tables) EXPECT_EQ(entries, typed[name]) << name;
     // Each word type's option list, one after the other in type order.
