@@ -108,6 +108,7 @@ TEST_F(DirectIo, ReadCommandsDeliverToHostVariables)
     memory.SetWord(w, 0x1F, 77);
     for (const char* name : {"a", "b", "c", "bit", "m7", "x8", "lz", "w", "v098", "v099", "v100", "st"}) store.variables[name] = 0.0;
     for (const char* name : {"big", "block", "multi"}) store.variables[name] = std::string();
+    store.variables["ps"] = 9.0; // the status after the generated names
 
     struct Case {
         const char* text;
@@ -120,7 +121,7 @@ TEST_F(DirectIo, ReadCommandsDeliverToHostVariables)
         {"READ(LZ,1,DB=lz)", {{"lz", -5}}},
         {"READ(W,1F,WUB=w)", {{"w", 77}}},
         {"READP(D,102,WUB,3,a,b,c)", {{"a", 22}, {"b", 33}, {"c", 44}}},
-        {"READPV(D,107,WUB,3,v098)", {{"v098", 77}, {"v099", 88}, {"v100", 99}}},
+        {"READPV(D,107,WUB,3,v098,ps)", {{"v098", 77}, {"v099", 88}, {"v100", 99}, {"ps", 0}}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.text), 0) << c.text;
@@ -191,8 +192,8 @@ TEST_F(DirectIo, WriteCommandsLandInTheController)
     memory.SetWord(d, 400, 0xFFFF);
     EXPECT_EQ(Run("WRITE(D,50,WUB=v)"), 0);
     EXPECT_EQ(memory.GetWord(d, 50), 1234);
-    EXPECT_EQ(Run("WRITE(D,400,BT03=0)"), 0);
-    EXPECT_EQ(memory.GetWord(d, 400), 0xFFF7) << "the other bits stay";
+    EXPECT_EQ(Run("WRITE(D,400,BT00=0)"), 0);
+    EXPECT_EQ(memory.GetWord(d, 400), 0xFFFE) << "the other bits stay";
     EXPECT_EQ(Run("WRITE(Y,12,BUB=on)"), 0);
     EXPECT_TRUE(memory.GetBit(y, 12));
     EXPECT_EQ(Run("WRITE32(LCN,4,DUB=4000000001)"), 0);
