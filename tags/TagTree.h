@@ -62,7 +62,6 @@ public:
 
     const tree* find(const std::string& path) const;
     const Label& label() const { return m_label; }
-    const tree* parent() const { return m_parent; }
     const std::vector<std::unique_ptr<tree>>& children() const { return m_children; }
 
 private:
