@@ -204,42 +204,6 @@ TEST(StringToNumber, ConvertsThroughTheFormatTable)
     double d = 0;
     EXPECT_EQ(cstringToNumeric(" 12.5", "%lf", &d), 0);
     EXPECT_EQ(d, 12.5);
-    EXPECT_EQ(std::strcmp(convert_table[6].description, "c string to float number"), 0);
-}
-
-TEST(TextEncoding, ConvertsAndSwapsAsTheControllerStoresText)
-{
-    char in[] = "AB";
-    char out[8];
-    int left = 8;
-    EXPECT_EQ(CDevServer::ConvertCode("UTF-8", "UTF-16LE//IGNORE", in, 2, out, left), 0);
-    EXPECT_EQ(left, 4);
-    const char expected[8] = {'A', 0, 'B', 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(out, expected, 8), 0);
-
-    left = 0;
-    EXPECT_EQ(CDevServer::ConvertCode("UTF-8", "UTF-16LE//IGNORE", in, 2, out, left), static_cast<int>(0x80000000u));
-    EXPECT_EQ(left, 0);
-    std::memset(out, 'x', sizeof out);
-    left = 8;
-    EXPECT_EQ(CDevServer::ConvertCode("NO-SUCH-SET", "UTF-8", in, 2, out, left), static_cast<int>(0x80000000u));
-    EXPECT_EQ(out[0], 'x');
-
-    char chinese[] = "通讯";
-    char gbk[100];
-    left = 100;
-    EXPECT_EQ(CDevServer::Utf8ToGbk(chinese, static_cast<int>(std::strlen(chinese)), gbk, left), 0);
-    EXPECT_EQ(100 - left, 4);
-
-    CByteArray bytes;
-    for (unsigned char b : {0x31, 0x32, 0x33, 0x34, 0x35}) bytes.Add(b);
-    CByteArray kept = bytes;
-    CDevServer::SvrChangeStrIncode(kept, 1);
-    EXPECT_EQ(kept.GetSize(), 5);
-    CDevServer::SvrChangeStrIncode(bytes, 0);
-    const unsigned char swapped[] = {0x32, 0x31, 0x34, 0x33, 0x00, 0x35};
-    ASSERT_EQ(bytes.GetSize(), 6);
-    EXPECT_EQ(std::memcmp(bytes.GetData(), swapped, 6), 0);
 }
 
 } // namespace

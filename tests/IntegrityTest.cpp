@@ -216,31 +216,31 @@ protected:
     std::unique_ptr<KVSG::KVSGConvertLayer> driver;
 };
 
-TEST_F(MultiBitWrites, BitsOnBothSidesOfBit7UsedToSendMoreDataThanThePointCount)
+// Bits of words written together: each word they touch written once, its
+// other bits kept, the point count that of the words (each case once went
+// wrong: more data than points, the first word's image in the second, a
+// number clearing the next word's other bits).
+TEST_F(MultiBitWrites, EachWordTouchedIsWrittenOnceWithItsOtherBitsKept)
 {
-    memory.SetWord(d, 100, 0x0000);
-    EXPECT_EQ(driver->DevIOCtrl("WRITEP(D,100,BT06,3,a,b,c)"), 0);
-    EXPECT_EQ(memory.GetWord(d, 100), 0x0140);
-    EXPECT_EQ(LastWrite(), std::make_pair(1u, size_t{2})) << "one word, two bytes";
-}
-
-TEST_F(MultiBitWrites, BitsInTwoWordsUsedToWriteTheFirstWordsImageIntoTheSecond)
-{
-    memory.SetWord(d, 100, 0x00F0);
-    memory.SetWord(d, 101, 0x1200);
-    EXPECT_EQ(driver->DevIOCtrl("WRITEP(D,100,BT15,2,a,c)"), 0);
-    EXPECT_EQ(memory.GetWord(d, 100), 0x80F0);
-    EXPECT_EQ(memory.GetWord(d, 101), 0x1201);
-    EXPECT_EQ(LastWrite(), std::make_pair(2u, size_t{4}));
-}
-
-TEST_F(MultiBitWrites, ABlockStartingWithANumberUsedToClearTheOtherBitsOfTheNextWord)
-{
-    memory.SetWord(d, 101, 0xFF00);
-    EXPECT_EQ(driver->DevIOCtrl("WRITEBLOCK(D,100,[WUB][BT03],1,7,1)"), 0);
-    EXPECT_EQ(memory.GetWord(d, 100), 7);
-    EXPECT_EQ(memory.GetWord(d, 101), 0xFF08);
-    EXPECT_EQ(LastWrite(), std::make_pair(2u, size_t{4}));
+    struct Case {
+        const char* text;
+        uint16_t before[2], after[2]; // D100, D101
+        unsigned points;
+        size_t bytes;
+    };
+    const Case cases[] = {
+        {"WRITEP(D,100,BT06,3,a,b,c)", {0x0000, 0x0000}, {0x0140, 0x0000}, 1, 2},
+        {"WRITEP(D,100,BT15,2,a,c)", {0x00F0, 0x1200}, {0x80F0, 0x1201}, 2, 4},
+        {"WRITEBLOCK(D,100,[WUB][BT03],1,7,1)", {0x0000, 0xFF00}, {0x0007, 0xFF08}, 2, 4},
+    };
+    for (const Case& c : cases) {
+        memory.SetWord(d, 100, c.before[0]);
+        memory.SetWord(d, 101, c.before[1]);
+        EXPECT_EQ(driver->DevIOCtrl(c.text), 0) << c.text;
+        EXPECT_EQ(memory.GetWord(d, 100), c.after[0]) << c.text;
+        EXPECT_EQ(memory.GetWord(d, 101), c.after[1]) << c.text;
+        EXPECT_EQ(LastWrite(), std::make_pair(c.points, c.bytes)) << c.text;
+    }
 }
 
 TEST_F(MultiBitWrites, SeveralPointsOfABitDevicePackTwoPointsAByte)
