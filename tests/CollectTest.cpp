@@ -248,40 +248,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, CollectFaults,
                                                      3}),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
-TEST_F(Collection, SilenceCostsTheWaitTimeAndNoMore)
-{
-    Build({MakeRow(REG_D, 0, CHLCODE_WUB)});
-    Plan();
-    comm.faults().silent = true;
-    for (unsigned wait : {200u, 50u, 1000u}) {
-        layer->Dev().m_arDevParam[PARAM_WAITTIME] = wait;
-        const uint64_t start = Zolt_GetTickCount();
-        EXPECT_EQ(Collect(), 2);
-        EXPECT_EQ(Zolt_GetTickCount() - start, wait);
-    }
-}
-
-TEST_F(Collection, TolerantOfDelaySplitAndLongResponses)
-{
-    const size_t d = *sim::AreaByName("D");
-    memory.SetWord(d, 0, 7);
-    Build({MakeRow(REG_D, 0, CHLCODE_WUB), MakeRow(REG_D, 1, CHLCODE_WUB)});
-    Plan();
-    struct Case {
-        void (*inject)(sim::Faults&);
-    };
-    const Case cases[] = {{[](sim::Faults& f) { f.delayMs = 150; }},
-                          {[](sim::Faults& f) { f.chunkBytes = 3; }},
-                          {[](sim::Faults& f) { f.chunkBytes = 1; }},
-                          {[](sim::Faults& f) { f.extraBytes = 5; }}};
-    for (const Case& c : cases) {
-        comm.faults() = sim::Faults();
-        c.inject(comm.faults());
-        EXPECT_EQ(Collect(), 0);
-        EXPECT_EQ(store.Number(0), 7);
-    }
-}
-
 TEST_F(Collection, FailingWritesAreTriedThreeTimes)
 {
     Build({MakeRow(REG_D, 0, CHLCODE_WUB)});

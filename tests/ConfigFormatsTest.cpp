@@ -57,51 +57,6 @@ TEST(DeviceProperty, ChecksAndForms)
     EXPECT_EQ(set.getPropertyFromName(nullptr), nullptr);
 }
 
-TEST(PropertySection, LayoutAndRoundTrip)
-{
-    auto set = std::make_shared<DevicePropertyConfigWraper>();
-    auto general =
-        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 7u, 0u, 1000u);
-    set->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general));
-    DevicePropertySerilize writer;
-    writer.fromDeviceProperty(set);
-    EXPECT_EQ(Hex(writer.bytes()), "409C0000"
-                                   "01000000"
-                                   "33000000"
-                                   "00000000"
-                                   "2F000000"
-                                   "1B000000"
-                                   "00000000"
-                                   "204E0000"
-                                   "17000000"
-                                   "41424344454600"
-                                   "07000000"
-                                   "14000000");
-
-    // Full set: values travel, a record of another version or name is ignored.
-    auto target = std::make_shared<DevicePropertyConfigWraper>();
-    auto fresh =
-        std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("ABCDEF", Device::IPropertyConfig::STATE_NORMAL, 1u, 0u, 1000u);
-    target->insert(20000, std::make_shared<PropertyWraper<unsigned int>>(fresh));
-    EXPECT_TRUE(DevicePropertySerilize(writer.bytes()).toDeviceProperty(target));
-    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 7);
-
-    std::vector<unsigned char> otherVersion = writer.bytes();
-    otherVersion[28] = 0x21;
-    fresh->Store(1);
-    DevicePropertySerilize(otherVersion).toDeviceProperty(target);
-    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
-
-    std::vector<unsigned char> badMagic = writer.bytes();
-    badMagic[0] = 0;
-    EXPECT_FALSE(DevicePropertySerilize(badMagic).toDeviceProperty(target));
-    std::vector<unsigned char> liar = writer.bytes();
-    liar[36] = 0xFF; // record length runs past the section: skipped
-    EXPECT_TRUE(DevicePropertySerilize(liar).toDeviceProperty(target));
-    EXPECT_EQ(target->getPropertyFromName("ABCDEF")->GetProValueInt(), 1);
-    EXPECT_TRUE(DevicePropertySerilize(PropertySection(300, 1, 1, 0)).toDeviceProperty(target));
-}
-
 // A record may store its value as a number, a double or a text whatever the
 // property is: each is read by its own rule and the property's own check
 // still decides; a value of no known kind is ignored.
@@ -315,33 +270,6 @@ TEST(TagTree, StreamRoundTripAndLookup)
     int leaves = 0;
     ASSERT_TRUE(TreeSerialize::ReadTree(loneSection, [&leaves](const KVSG::TagTree*) { ++leaves; }));
     EXPECT_EQ(leaves, 1) << "a root without children is a leaf";
-}
-
-// The index's table grows while it fills; each path keeps its first leaf,
-// byte for byte, through every growth.
-TEST(LeafIndex, KeepsTheFirstLeafOfEachExactPathThroughGrowth)
-{
-    std::vector<std::unique_ptr<KVSG::TagTree>> nodes;
-    for (int i = 0; i < 5000; ++i) {
-        const std::string path = "P" + std::to_string(i % 7) + ".a[" + std::to_string(i) + "]";
-        nodes.push_back(std::make_unique<KVSG::TagTree>(MakeVariable(path, path, 4, REG_D, static_cast<uint32_t>(i))));
-    }
-    const auto again = std::make_unique<KVSG::TagTree>(MakeVariable("x", "P3.a[17]", 4, REG_D, 1));
-    KVSG::TagIndex index;
-    EXPECT_EQ(index.find("P0.a[0]"), nullptr) << "empty";
-    index.Prefetch("P0.a[0]");
-    for (const auto& node : nodes) EXPECT_TRUE(index.emplace(node.get()));
-    EXPECT_FALSE(index.emplace(again.get())) << "a second leaf of a path is not entered";
-    EXPECT_EQ(index.size(), nodes.size());
-    for (const auto& node : nodes) {
-        index.Prefetch(node->label().m_fullPath);
-        EXPECT_EQ(index.find(node->label().m_fullPath), node.get()) << node->label().m_fullPath;
-    }
-    for (const char* absent : {"", "P0.a[5000]", "p0.a[0]", "P0.a[0] ", "P0.a[0", "P0.a[00]"}) {
-        index.Prefetch(absent);
-        EXPECT_EQ(index.find(absent), nullptr) << absent;
-    }
-    EXPECT_EQ(index.find(std::string("P0.a[0]\0", 8)), nullptr);
 }
 
 TEST(TagTree, MalformedStreamsAreRefused)

@@ -135,24 +135,4 @@ TEST_F(Frames, ARequestThatIsNoHexTextSendsNothingAfterOneThatWas)
     EXPECT_EQ(Hex(comm.requests()[1]), Hex(comm.requests()[0]));
 }
 
-TEST(SlmpText, HexTextAndBytes)
-{
-    CString odd = "ABC";
-    CByteArray bytes;
-    EXPECT_EQ(CDevServer::SvrHStr2HByte(odd, bytes), 0);
-    EXPECT_EQ(bytes.GetSize(), 0);
-    CString mixed = "0a1B";
-    ASSERT_EQ(CDevServer::SvrHStr2HByte(mixed, bytes), 1);
-    ASSERT_EQ(bytes.GetSize(), 2);
-    EXPECT_EQ(bytes[0], 0x0A);
-    EXPECT_EQ(bytes[1], 0x1B);
-    CString back;
-    CDevServer::SvrHByte2HStr(bytes, back);
-    EXPECT_STREQ(back.c_str(), "0A1B");
-    CString garbage = "zz5Q";
-    CDevServer::SvrHStr2HByte(garbage, bytes);
-    EXPECT_EQ(bytes[0], 0);
-    EXPECT_EQ(bytes[1], 5);
-}
-
 } // namespace

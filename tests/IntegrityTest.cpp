@@ -66,12 +66,12 @@ TEST_F(Integrity, AnAnswerCutAnywhereFailsEveryOperation)
 
 TEST_F(Integrity, HostChannelsKeepTheirOwnTagsWhenAnEarlierChannelHasNoRow)
 {
-    // Host channel 0 names no tag, 1 is D11, 2 is D12 and 3 repeats D11.
+    // Host channel 0 names no tag, 1 is D11, 2 is D12, 3 repeats D11 and 4 is an inner node.
     std::vector<TreeSerialize::NodeSpec> v;
     for (uint32_t i = 0; i < 3; ++i)
         v.push_back(Node(MakeVariable("[" + std::to_string(i) + "]", "v[" + std::to_string(i) + "]", 3, REG_D, 10 + i)));
     const auto blob =
-        Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), v)}), {"missing", "v[1]", "v[2]", "v[1]"});
+        Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("v", "v", 21, 0, 0), v)}), {"missing", "v[1]", "v[2]", "v[1]", "v"});
     KVSG::KVSGConvertLayer driver("PLC1", &store);
     driver.UpdataCommunication(&comm);
     ASSERT_EQ(driver.InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
@@ -80,7 +80,7 @@ TEST_F(Integrity, HostChannelsKeepTheirOwnTagsWhenAnEarlierChannelHasNoRow)
         int channel, result;
         int address; // -1: nothing written
     };
-    const Case cases[] = {{0, -1, -1}, {1, 0, 11}, {2, 0, 12}, {3, -1, -1}};
+    const Case cases[] = {{0, -1, -1}, {1, 0, 11}, {2, 0, 12}, {3, -1, -1}, {4, -1, -1}};
     for (const Case& c : cases) {
         memory.SetWord(d, 11, 0);
         memory.SetWord(d, 12, 0);

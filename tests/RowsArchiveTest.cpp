@@ -13,32 +13,6 @@ using testing_support::MakeRow;
 
 namespace {
 
-TEST(DevRow, OrdersByTypeAddressAndBitOnly)
-{
-    struct Case {
-        CDevRow a, b;
-        bool aFirst, bFirst;
-    };
-    const Case cases[] = {
-        {MakeRow(7, 100, 83), MakeRow(7, 100, 89), false, false},      {MakeRow(5, 0, 32), MakeRow(7, 0, 83), true, false},
-        {MakeRow(7, 2, 83), MakeRow(7, 10, 83), true, false},          {MakeRow(7, 5, 3, 3), MakeRow(7, 5, 4, 4), true, false},
-        {MakeRow(7, 0xFFFFFFFFu, 83), MakeRow(7, 1, 83), false, true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.a < c.b, c.aFirst);
-        EXPECT_EQ(c.b < c.a, c.bFirst);
-    }
-    CDevTable table;
-    EXPECT_TRUE(table.Insert(MakeRow(7, 100, 83)));
-    EXPECT_FALSE(table.Insert(MakeRow(7, 100, 89)));
-    table.Insert(MakeRow(2, 5, 32));
-    table.BuildRowMap();
-    ASSERT_EQ(table.GetRowCount(), 2);
-    EXPECT_EQ(table.Row(0)->GetdwValue(ROW_TYPE), 2u);
-    EXPECT_EQ(table.Row(1)->GetdwValue(ROW_DATATYPE), 83u);
-    EXPECT_EQ(table.Row(2), nullptr);
-}
-
 TEST(DevRow, PropertyLookupByName)
 {
     CDevRow row;
@@ -177,24 +151,6 @@ public:
     int InitDevice(const unsigned char* data, int length) override { return CDevCtrl::InitDevice(data, length); }
     DEV_DATA* Dev() { return m_data.m_pDevData; }
 };
-
-TEST(LegacyConfig, RoundTripThroughThePlainLayer)
-{
-    const std::vector<unsigned char> blob = LegacyBlob(5, true);
-    LegacyLayer layer;
-    ASSERT_EQ(layer.InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
-    DEV_DATA& dev = *layer.Dev();
-    ASSERT_EQ(dev.m_arDevParam.GetSize(), 5);
-    EXPECT_EQ(dev.m_arDevParam[0], 500u);
-    EXPECT_EQ(dev.m_arLegacy2[1], 77u);
-    EXPECT_EQ(dev.m_dwLegacyWord, 42u);
-    ASSERT_EQ(dev.m_pTable->m_arRow.GetSize(), 2);
-    EXPECT_STREQ(dev.m_pTable->m_arRow[0].Name().c_str(), "D0100");
-    EXPECT_EQ(dev.m_pTable->m_arRow[1].GetdwValue(ROW_TYPE), 2u);
-    EXPECT_EQ(dev.m_arTypeLimit[33], 43u);
-    EXPECT_EQ(layer.InitDevice(blob.data(), 0), static_cast<int>(0x80000001u));
-    EXPECT_EQ(layer.InitDevice(nullptr, 5), static_cast<int>(0x80000001u));
-}
 
 TEST(LegacyConfig, OlderParameterLayoutsKeepTheDefaults)
 {

@@ -105,6 +105,7 @@ TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
     }
     ASSERT_TRUE(records.back().contains("summary"));
     EXPECT_EQ(records.back()["summary"]["cycles"], 8);
+    EXPECT_EQ(records.back()["summary"]["exchanges"], 16) << "a and b apart: two reads a cycle";
     SlmpClient client(sim.Port());
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
 }
@@ -142,6 +143,7 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
         {{"--cycles", "4", "--ioctl", "READ(D,1"}, 1, "ioctl READ(D,1: status -5"},
         {{"--cycles", "4", "--var", "v=0", "--ioctl", "READ(D,100,WUB=v)"}, 0, "ioctl READ(D,100,WUB=v): status 0 (good); v=222"},
         {{"--cycles", "4", "--var", "t:text=5", "--ioctl", "READ32(D,100,WUB=t)"}, 0, "ioctl READ32(D,100,WUB=t): status 0 (good); t=222"},
+        {{"--cycles", "4", "--var", "i:integer=5", "--ioctl", "READ(D,100,WUB=i)"}, 0, "ioctl READ(D,100,WUB=i): status 0 (good); i=222"},
     };
     for (const Case& c : cases) {
         // A case that names its own port leaves out the simulator's.
@@ -183,6 +185,13 @@ TEST(FxRun, ARunEndsWhenItsOutputCannotBeWritten)
         const fx5::ChildProcess::Exit exit = run.Wait(10);
         EXPECT_EQ(exit.status, 0);
         EXPECT_LT(exit.seconds, 5);
+    }
+    {
+        // A child that outlives the wait given it is killed.
+        Runner run({"--project", Project(), "--interval", "10"});
+        const fx5::ChildProcess::Exit exit = run.Wait(0.5);
+        EXPECT_EQ(exit.status, -1);
+        EXPECT_LT(exit.seconds, 3);
     }
     std::string errors;
     EXPECT_EQ(testing_support::RunShell(

@@ -97,20 +97,6 @@ TEST_F(TagDriver, BlobBindsEveryChannelToItsTag)
     EXPECT_EQ(logLines.size(), 4u);
 }
 
-TEST_F(TagDriver, UnboundDuplicateAndEmptyChannelLists)
-{
-    ASSERT_EQ(Init(Blob(PlantTree(), {})), 0);
-    EXPECT_EQ(driver->Table()->GetRowCount(), 0);
-    EXPECT_TRUE(driver->HostToRow().empty());
-    ASSERT_EQ(Init(Blob(PlantTree(), {"Prog.level", "Prog.level", "Prog.nothing", "Prog.data", "Prog.data[2]"})), 0);
-    EXPECT_EQ(driver->Table()->GetRowCount(), 2) << "a repeated tag, a missing tag and an inner node get no row";
-    // Each host channel keeps its position; those without a row say so.
-    ASSERT_EQ(driver->HostToRow().size(), 5u);
-    EXPECT_EQ(driver->RowToHost()[driver->HostToRow()[0]], 0u);
-    for (size_t h : {1, 2, 3}) EXPECT_EQ(driver->HostToRow()[h], NO_ROW) << h;
-    EXPECT_EQ(driver->RowToHost()[driver->HostToRow()[4]], 4u);
-}
-
 TEST_F(TagDriver, PropertiesBeforeTheLoadHoldTheirDefaults)
 {
     EXPECT_EQ(Init({}), static_cast<int>(0x80000001u));
