@@ -29,6 +29,7 @@ TEST(DeviceProperty, ChecksAndForms)
     auto clone = wrap.clone();
     clone->SetProValueInt(60);
     EXPECT_EQ(wrap.GetProValueInt(), 55) << "a clone is independent";
+    EXPECT_EQ(general->getDefaultValue(), ADT::Value(50u));
 
     auto wide =
         std::make_shared<Device::GeneralPropertyConfig<unsigned int>>("W", Device::IPropertyConfig::STATE_NORMAL, 1u, 1u, 0xFFFFFFFFu);
@@ -44,6 +45,8 @@ TEST(DeviceProperty, ChecksAndForms)
     EXPECT_EQ(e.GetProValueInt(), 1);
     e.SetProValueStr("1 - unicode");
     EXPECT_EQ(e.GetProValueInt(), 1);
+    e.SetProValueStr("0 - ASCII");
+    EXPECT_EQ(e.GetProValueInt(), 0) << "the first option by its text";
     e.SetProValueInt(7);
     EXPECT_EQ(e.GetProValueInt(), 7);
     EXPECT_EQ(e.GetProValueStr(), "");

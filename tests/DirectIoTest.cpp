@@ -73,6 +73,7 @@ TEST_F(DirectIo, ResultCodesOfControlStrings)
         {"READ(D,10,WUB =out,st)", 5, none},
         {"READBLOCK(D,10,[ wub ],1,txt,st)", 0, none},
         {"READBLOCK(D,10,[WUB],0,txt,st)", 5, none},
+        {"READBLOCK(D,10,[],1,txt,st)", 5, none},
         {"WRITEBLOCK(D,10,[WUB],-1,7,st)", 5, none},
         {"READ(D,10,WUB=txt,st)", 6, none},
         {"READ(D,10,WUB=out,st)", 2, [](sim::Faults& f) { f.silent = true; }},

@@ -61,6 +61,7 @@ TEST_F(Planning, EdgeCases)
     EXPECT_EQ(PlanShape({MakeRow(REG_X, 0, CHLCODE_BITDEVICE), MakeRow(REG_X, 5, CHLCODE_BITDEVICE)}), (S{{0, 1, 6}})) << "X links too";
     // A long string stays one block longer than the limit.
     EXPECT_EQ(PlanShape({MakeRow(REG_D, 0, CHLCODE_STRING, 200)}), (S{{0, 0, 100}}));
+    EXPECT_EQ(PlanShape({MakeRow(REG_D, 0, CHLCODE_STRING, 200), MakeRow(REG_D, 100, W)}), (S{{0, 0, 100}, {1, 1, 1}}));
     EXPECT_TRUE(PlanShape(Run(REG_D, 0, 3, W), 0, {0, 0, 0}).empty());
     // A stored per-type limit below the table's bounds linking.
     Build({MakeRow(REG_D, 0, W), MakeRow(REG_D, 5, W)});

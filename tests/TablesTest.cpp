@@ -94,6 +94,11 @@ TEST(NameTables, EveryTableInFullAsTyped)
         EXPECT_EQ(CHLTYPE_STR_EDIT3[t], std::to_string(DEV_READBLK_MAXNUM[t]));
     }
     EXPECT_EQ(types, typed["REGISTER_TYPES"]);
+    // The names code uses for the types, each at its place in that order.
+    const int named[] = {REG_X,  REG_Y,  REG_M,  REG_L,  REG_F,   REG_B,   REG_S,   REG_D,    REG_W,    REG_TS,  REG_TC, REG_TN,
+                         REG_SS, REG_SC, REG_SN, REG_CS, REG_CC,  REG_CN,  REG_LCS, REG_LCC,  REG_LCN,  REG_SB,  REG_SW, REG_SM,
+                         REG_SD, REG_Z,  REG_LZ, REG_R,  REG_LTS, REG_LTC, REG_LTN, REG_LSTS, REG_LSTC, REG_LSTN};
+    for (int t = 0; t < REGISTER_TYPE_COUNT; ++t) EXPECT_EQ(named[t], t);
     EXPECT_STREQ(CHLTYPE_STR_000, CHLTYPE_STR_PROPERTYNAME[0]);
     EXPECT_STREQ(CHLTYPE_STR_033, CHLTYPE_STR_PROPERTYNAME[33]);
     EXPECT_EQ(static_cast<size_t>(SELECT2_OPTION_TOTAL), offset);

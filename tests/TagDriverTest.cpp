@@ -137,10 +137,11 @@ TEST_F(TagDriver, TruncatedOrCraftedBlobsAreRefusedOrEndTheChannelListAndTheDevi
     };
     const uint32_t container = utils::LoadLe32(good.data() + 8);
     const std::vector<std::vector<unsigned char>> crafted = {
-        patched(8, 0xFFFFFFF0u),      // container longer than the blob
-        patched(16, 40001),           // bad magic
-        patched(20, container + 4),   // wrong container size
-        patched(16 + 12, 0x7FFFFFFF), // absurd section count
+        patched(8, 0xFFFFFFF0u),                             // container longer than the blob
+        patched(8, static_cast<uint32_t>(good.size() - 15)), // and by one byte
+        patched(16, 40001),                                  // bad magic
+        patched(20, container + 4),                          // wrong container size
+        patched(16 + 12, 0x7FFFFFFF),                        // absurd section count
     };
     for (size_t i = 0; i < crafted.size(); ++i) EXPECT_EQ(Init(crafted[i]), static_cast<int>(0x80000001u)) << i;
     // An absurd channel count or path length ends the list; a bare root binds nothing.
