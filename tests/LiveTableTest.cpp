@@ -75,6 +75,9 @@ TEST(TableLayout, FitsTheWindowAndPagesTheRows)
             EXPECT_NE(laid.lines.back().find("no response (no resp"), std::string::npos);
             EXPECT_TRUE(std::any_of(laid.lines.begin(), laid.lines.end(),
                                     [](const std::string& l) { return l.rfind("PLC1: connection refused (127.0.0.1:5000), ", 0) == 0; }));
+            EXPECT_TRUE(std::any_of(laid.lines.begin(), laid.lines.end(), [](const std::string& l) {
+                return l.find("0 reconnects") != std::string::npos;
+            })) << "a status too wide is broken after a comma, not cut";
             seen.insert(seen.end(), laid.lines.begin(), laid.lines.end());
         }
         for (int i = 0; i < 50; ++i) {

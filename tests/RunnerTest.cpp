@@ -490,13 +490,16 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
         {{"--project", "/nonexistent.json", "--host", "127.0.0.1"}, 1, "/nonexistent.json: cannot be read"},
         {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
+        {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--cycles", "1", "--format", "csv"},
+         1,
+         ",PLC1,,,,2,no response within the wait time\n"},
         {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--write", "a=40000"},
          1,
          "write a=40000: 40000 is outside int16 (-32768 … 32767); nothing written"},
     };
     for (const Case& c : cases) {
         std::string errors;
-        EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, c.args, errors), c.status) << errors;
+        EXPECT_EQ(fx5::RunToEnd(FX5_RUN_PATH, c.args, errors, true), c.status) << errors;
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     }
 }

@@ -181,6 +181,14 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         }
         return out;
     };
+    const auto randomBits = [](unsigned points) {
+        std::vector<uint8_t> out = {static_cast<uint8_t>(points)};
+        for (unsigned i = 0; i < points; ++i) {
+            SlmpClient::PutDevice(out, code::M, i);
+            out.push_back(1);
+        }
+        return out;
+    };
     std::vector<uint8_t> badBits = Device(code::M, 0, 3);
     badBits.insert(badBits.end(), {0x12, 0x00});
     std::vector<uint8_t> oddLowNibble = Device(code::M, 0, 3);
@@ -192,6 +200,8 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"161 word points written at random", 0x1402, 0, randomWrite(161, 0), 0xC054},
         {"150 word and 8 double-word points", 0x1402, 0, randomWrite(150, 8), 0},
         {"151 word and 8 double-word points", 0x1402, 0, randomWrite(151, 8), 0xC054},
+        {"188 bit points written at random", 0x1402, 1, randomBits(188), 0},
+        {"189 bit points written at random", 0x1402, 1, randomBits(189), 0xC054},
         {"a batch of a double-word device", 0x0401, 0, Device(code::LZ, 0, 2), 0xC05C},
         {"a long timer, which this controller lacks", 0x0403, 0, {0, 1, 0, 0, 0, 0x52}, 0xC05B},
         {"bit data other than 0 or 1", 0x1401, 1, badBits, 0xC060},
@@ -459,6 +469,10 @@ TEST(SimLifecycle, SigtermWithClientsConnectedEndsCleanlyWithinASecond)
     SlmpClient a(sim.Port()), b(sim.Port());
     ASSERT_EQ(a.ReadWords(code::D, 0, 1).size(), 1u);
     b.SendRaw({0x50, 0x00});
+    std::string line;
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sim.ReadLine(line, 200)) << "nothing to say without --verbose: " << line;
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2)) << "a read gives up after its wait";
     const fx5::SimProcess::Exit exit = sim.Stop();
     EXPECT_EQ(exit.status, 0);
     EXPECT_LT(exit.seconds, 1.0);
