@@ -225,8 +225,10 @@ void TcpServer::Serve(Client& client)
         pending.insert(pending.end(), chunk, chunk + got);
     }
     if (m_wire) m_wire(ServerWire{ServerWire::Closed, &client});
-    ::shutdown(client.fd, SHUT_RDWR);
+    // Free the connection before the client can see it closed: one that
+    // connects again at once must find it free, as on the controller.
     client.done = true;
+    ::shutdown(client.fd, SHUT_RDWR);
 }
 
 std::optional<uint16_t> TcpServer::PasswordGate(Client& client, const RequestFrame& frame)
