@@ -187,8 +187,11 @@ TEST(FxRun, ARunEndsWhenItsOutputCannotBeWritten)
         EXPECT_LT(exit.seconds, 5);
     }
     {
-        // A child that outlives the wait given it is killed.
-        Runner run({"--project", Project(), "--interval", "10"});
+        // A child that outlives the wait given it is killed (against a
+        // simulator of the test's own: fx5-run's would outlive it).
+        fx5::SimProcess sim(FX5_SIM_PATH, {});
+        ASSERT_TRUE(sim.Running());
+        Runner run({"--host", "127.0.0.1", "--port", std::to_string(sim.Port()), "--project", Project(), "--interval", "10"});
         const fx5::ChildProcess::Exit exit = run.Wait(0.5);
         EXPECT_EQ(exit.status, -1);
         EXPECT_LT(exit.seconds, 3);
