@@ -10,8 +10,6 @@
 #include <chrono>
 #include <vector>
 
-#include "sim/ConnectionEnds.h"
-
 namespace sim {
 
 namespace {
@@ -184,11 +182,7 @@ void TcpServer::Serve(Client& client)
 {
     if (m_wire) {
         ServerWire accepted{ServerWire::Accepted, &client};
-        const ConnectionEnds ends = EndsOf(client.fd);
-        accepted.serverAddress = ends.localAddress;
-        accepted.clientAddress = ends.peerAddress;
-        accepted.serverPort = ends.localPort;
-        accepted.clientPort = ends.peerPort;
+        accepted.ends = EndsOf(client.fd);
         m_wire(accepted);
     }
     std::vector<uint8_t> pending;

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/ConnectionEnds.h"
 #include "sim/SlmpHandler.h"
 
 namespace sim {
@@ -45,9 +46,7 @@ struct ServerWire {
     const void* client = nullptr;
     const uint8_t* bytes = nullptr; // Received, Sent
     size_t size = 0;
-    // Accepted: both ends, IPv4 in host order.
-    uint32_t clientAddress = 0, serverAddress = 0;
-    uint16_t clientPort = 0, serverPort = 0;
+    ConnectionEnds ends{}; // Accepted: local is the server, peer the client
 };
 
 // An answer recorded elsewhere, played in place of the controller model's:

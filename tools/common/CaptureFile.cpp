@@ -186,7 +186,7 @@ void CaptureFile::Connection::Closed()
 void CaptureFile::Connection::Record(const WireEvent& event)
 {
     switch (event.kind) {
-    case WireEvent::Connected: Opened(event.localAddress, event.localPort, event.peerAddress, event.peerPort); break;
+    case WireEvent::Connected: Opened(event.ends.localAddress, event.ends.localPort, event.ends.peerAddress, event.ends.peerPort); break;
     case WireEvent::Sent: Data(true, event.bytes, event.size); break;
     case WireEvent::Received: Data(false, event.bytes, event.size); break;
     case WireEvent::Unanswered: Marker("no complete answer within the wait time; the connection is closed and made anew"); break;

@@ -13,8 +13,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "sim/ConnectionEnds.h"
-
 namespace fx5 {
 
 namespace {
@@ -95,11 +93,7 @@ bool TcpChannel::Connect(bool resync)
     }
     if (m_wire) {
         WireEvent connected{WireEvent::Connected};
-        const sim::ConnectionEnds ends = sim::EndsOf(fd);
-        connected.localAddress = ends.localAddress;
-        connected.peerAddress = ends.peerAddress;
-        connected.localPort = ends.localPort;
-        connected.peerPort = ends.peerPort;
+        connected.ends = sim::EndsOf(fd);
         m_wire(connected);
     }
     m_everConnected = true;

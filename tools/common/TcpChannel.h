@@ -15,6 +15,7 @@
 #include <string>
 
 #include "host/ICommunication.h"
+#include "sim/ConnectionEnds.h"
 
 namespace fx5 {
 
@@ -25,9 +26,7 @@ struct WireEvent {
     enum Kind { Connected, Sent, Received, Answered, Unanswered, Closed } kind;
     const uint8_t* bytes = nullptr; // Sent, Received
     size_t size = 0;
-    // Connected: both ends, IPv4 in host order.
-    uint32_t localAddress = 0, peerAddress = 0;
-    uint16_t localPort = 0, peerPort = 0;
+    sim::ConnectionEnds ends{}; // Connected
 };
 
 class TcpChannel : public ICommunication {

@@ -9,7 +9,7 @@ void CapturedClients::Record(const sim::ServerWire& wire)
     switch (wire.kind) {
     case sim::ServerWire::Accepted:
         connection = std::make_unique<fx5::CaptureFile::Connection>(m_file);
-        connection->Opened(wire.clientAddress, wire.clientPort, wire.serverAddress, wire.serverPort);
+        connection->Opened(wire.ends.peerAddress, wire.ends.peerPort, wire.ends.localAddress, wire.ends.localPort);
         break;
     case sim::ServerWire::Received:
         if (connection) connection->Data(true, wire.bytes, wire.size);
