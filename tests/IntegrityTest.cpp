@@ -199,7 +199,6 @@ protected:
     void SetUp() override
     {
         Integrity::SetUp();
-        std::vector<TreeSerialize::NodeSpec> none;
         const auto blob = Blob(Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("x", "x", 3, REG_D, 0))}), {"x"});
         driver = std::make_unique<KVSG::KVSGConvertLayer>("PLC1", &store);
         driver->UpdataCommunication(&comm);
