@@ -1,7 +1,4 @@
 // Read planning: runs, splits, links and ranks.
-#include <random>
-#include <set>
-
 #include "support/EngineFixture.h"
 
 using namespace testing_support;
@@ -68,71 +65,6 @@ TEST_F(Planning, EdgeCases)
     layer->Dev().m_arTypeLimit[REG_D] = 4;
     Plan();
     EXPECT_EQ(layer->Dev().m_nRankNum, 2);
-}
-
-TEST_F(Planning, RandomChannelSetsLieInExactlyOneBlockWithinTheLimits)
-{
-    std::mt19937 random(20261206);
-    const unsigned types[] = {REG_D, REG_M, REG_X, REG_Y, REG_W, REG_R, REG_LZ, REG_LCN, REG_B, REG_SD};
-    const unsigned wordCodes[] = {0, 7, CHLCODE_WUB, CHLCODE_WB, CHLCODE_DUB, CHLCODE_DF, CHLCODE_STRING};
-    for (int round = 0; round < 200; ++round) {
-        std::vector<CDevRow> rows;
-        std::set<std::tuple<unsigned, unsigned, unsigned>> seen;
-        const int count = 1 + static_cast<int>(random() % 150);
-        while (static_cast<int>(rows.size()) < count) {
-            const unsigned type = types[random() % 10];
-            const unsigned address = random() % 300;
-            unsigned code = CHLCODE_BITDEVICE, bit = 0;
-            if (DEV_CHL_WORD_LEN_TYPE[type] != 0) {
-                code = wordCodes[random() % 7];
-                if (code == CHLCODE_STRING && type != REG_D && type != REG_R && type != REG_SD) code = CHLCODE_WUB;
-                if (DEV_CHL_WORD_LEN_TYPE[type] == 2 && code < CHLCODE_DUB && code > 31) code = CHLCODE_DUB;
-                bit = code == CHLCODE_STRING ? 1 + random() % 40 : (code <= 31 ? code : 0);
-            }
-            if (!seen.insert({type, address, bit}).second) continue;
-            rows.push_back(MakeRow(type, address, code, bit, random() % 7 == 0 ? 1 : 2));
-        }
-        std::vector<int> refs(rows.size());
-        for (int& r : refs) r = static_cast<int>(random() % 3);
-        Build(rows);
-        layer->Dev().m_arDevParam[PARAM_BLOCKMETHOD] = random() % 2;
-        ASSERT_EQ(layer->ChannelRefChange(refs.data(), static_cast<int>(refs.size())), 0);
-
-        const DEV_DATA& dev = layer->Dev();
-        const CDevTable& table = *dev.m_pTable;
-        std::vector<int> covered(static_cast<size_t>(table.GetRowCount()), 0);
-        std::vector<bool> planned(covered.size(), false);
-        for (size_t h = 0; h < rows.size(); ++h) planned[layer->HostToRow()[h]] = refs[h] == 1 && rows[h].GetdwValue(ROW_RWFLAG) != 1;
-        for (int b = 0; b < dev.m_arBlock.GetSize(); ++b) {
-            const DynBlock& block = dev.m_arBlock[b];
-            ASSERT_EQ(block.m_nRank, b);
-            const CDevRow& first = *table.Row(static_cast<unsigned>(block.m_nFirstRow));
-            const CDevRow& last = *table.Row(static_cast<unsigned>(block.m_nLastRow));
-            EXPECT_EQ(block.m_nRegType, static_cast<int>(first.GetdwValue(ROW_TYPE)));
-            EXPECT_EQ(first.GetdwValue(ROW_TYPE), last.GetdwValue(ROW_TYPE));
-            // Past the last row's address at least (exact lengths: the edge cases).
-            EXPECT_GT(block.m_nLength, static_cast<int>(last.GetdwValue(ROW_ADDRESS) - first.GetdwValue(ROW_ADDRESS)));
-            const int limit = std::min<int>(115, static_cast<int>(DEV_READBLK_MAXNUM[block.m_nRegType]));
-            if (block.m_nFirstRow != block.m_nLastRow) {
-                EXPECT_LE(block.m_nLength, limit + 8);
-            }
-            EXPECT_TRUE(block.m_nLinkFlag == 1 || block.m_nLinkFlag == 4 || block.m_nLinkFlag == 6);
-            for (int r = block.m_nFirstRow; r <= block.m_nLastRow; ++r) {
-                ++covered[static_cast<size_t>(r)];
-                // A string that is read always starts its block.
-                if (r != block.m_nFirstRow && planned[static_cast<size_t>(r)]) {
-                    EXPECT_NE(table.Row(static_cast<unsigned>(r))->GetdwValue(ROW_DATATYPE), 131u);
-                }
-            }
-        }
-        for (size_t h = 0; h < rows.size(); ++h) {
-            const uint32_t r = layer->HostToRow()[h];
-            if (refs[h] == 1 && rows[h].GetdwValue(ROW_RWFLAG) != 1) {
-                EXPECT_EQ(covered[r], 1) << "round " << round << " host " << h;
-            }
-            EXPECT_LE(covered[r], 1);
-        }
-    }
 }
 
 } // namespace
