@@ -181,13 +181,15 @@ TEST(TagRecord, RunAndSetForms)
     EXPECT_EQ(back.m_address, 100u);
     EXPECT_EQ(back.m_bit, 3u);
     EXPECT_EQ(back.m_extraWord, 2u);
-    // A record cut before its bit field names no bit.
-    utils::MemoryBuffer cut;
-    cut.write(run.bytes().data(), static_cast<unsigned>(run.size() - 4));
-    KVSG::KVSGVariable noBit;
-    noBit.deserializeRun(cut);
-    EXPECT_EQ(noBit.m_bit, 0xFFFFFFFFu);
-    EXPECT_EQ(noBit.m_address, 100u);
+    // A record cut before its bit field names no bit; before its address, no address.
+    for (const auto& [cutBy, address] : {std::pair<unsigned, uint32_t>{4, 100}, {8, 0xFFFFFFFFu}}) {
+        utils::MemoryBuffer cut;
+        cut.write(run.bytes().data(), static_cast<unsigned>(run.size() - cutBy));
+        KVSG::KVSGVariable noBit;
+        noBit.deserializeRun(cut);
+        EXPECT_EQ(noBit.m_bit, 0xFFFFFFFFu);
+        EXPECT_EQ(noBit.m_address, address) << cutBy;
+    }
 
     const std::pair<uint32_t, int> types[] = {{21, -1}, {22, -1}, {0, 0}, {1, 2}, {15, 1}, {18, 7}, {1000, -1}};
     for (auto [stored, type] : types) {

@@ -88,6 +88,8 @@ TEST(SharedLibrary, EntryPointsCreateInitialiseAndDestroy)
     EXPECT_EQ(plc->ChannelRefChange(&flag, 1), -1);
     EXPECT_TRUE(comm.requests().empty());
     EXPECT_EQ(plc->InitDevice(blob.data(), static_cast<int>(blob.size())), 0);
+    EXPECT_EQ(plc->CollectDevData(&flag, 1), 0) << "no channel referred to yet: nothing to read";
+    EXPECT_TRUE(comm.requests().empty());
     EXPECT_EQ(plc->ChannelRefChange(&flag, 1), 0);
     EXPECT_EQ(plc->CollectDevData(&flag, 1), 0);
     EXPECT_EQ(store.Number(0), 4242);

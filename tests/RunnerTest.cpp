@@ -498,4 +498,25 @@ TEST(FxRunWrites, ValuesTheirTagCannotHoldAreRefused)
     EXPECT_EQ(fx5run::ValueText(1.0 / 3), "0.3333333333333333");
 }
 
+// fx5-run's value store answers the driver only for the project's channels:
+// an index outside them, or a channel with no value yet, is refused.
+TEST(FxRunStore, ChannelsOutsideTheProjectAreRefused)
+{
+    fx5run::Variables variables;
+    fx5run::ValueStore store(std::vector<fx5run::ChannelState>(2), variables, nullptr);
+    int id = 0;
+    double value = 0;
+    DATATYPE type = DATATYPE_INT;
+    EXPECT_EQ(store.GetValueByChannel(1, value), -1) << "nothing delivered yet";
+    EXPECT_EQ(store.SetValueByChannel(1, 2.5), 0);
+    EXPECT_EQ(store.GetValueByChannel(1, value), 0);
+    EXPECT_EQ(value, 2.5);
+    for (int channel : {-1, 2}) {
+        EXPECT_EQ(store.GetValueByChannel(channel, value), -1) << channel;
+        EXPECT_EQ(store.SetValueByChannel(channel, 1.0), -1) << channel;
+        EXPECT_EQ(store.GetValueTypeByChannel(channel, type), -1) << channel;
+        EXPECT_EQ(store.GetValueIDByChannel(channel, id), -1) << channel;
+    }
+}
+
 } // namespace

@@ -16,6 +16,7 @@
 
 #include "tools/common/SimProcess.h"
 #include "support/FileText.h"
+#include "support/Hex.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
 #include "support/Tshark.h"
@@ -53,40 +54,14 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     EXPECT_EQ(client.ReadBits(code::M, 16, 16), (std::vector<bool>{true, false, false, false, false, false, false, false, false, false,
                                                                    false, false, false, false, false, true}));
     // Random write and read: a word and a double word, then bits.
-    std::vector<uint8_t> random = {1, 1};
-    SlmpClient::PutDevice(random, code::D, 200);
-    SlmpClient::Put16(random, 0x1234);
-    SlmpClient::PutDevice(random, code::D, 202);
-    SlmpClient::Put16(random, 0xCDEF);
-    SlmpClient::Put16(random, 0x89AB);
-    EXPECT_EQ(client.Request(0x1402, 0x0000, random).endCode, 0);
-    std::vector<uint8_t> randomRead = {1, 1};
-    SlmpClient::PutDevice(randomRead, code::D, 200);
-    SlmpClient::PutDevice(randomRead, code::D, 202);
-    EXPECT_EQ(client.Request(0x0403, 0x0000, randomRead).data, (std::vector<uint8_t>{0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}));
-    std::vector<uint8_t> bits = {2};
-    SlmpClient::PutDevice(bits, code::M, 100);
-    bits.push_back(1);
-    SlmpClient::PutDevice(bits, code::Y, 5);
-    bits.push_back(1);
-    EXPECT_EQ(client.Request(0x1402, 0x0001, bits).endCode, 0);
+    EXPECT_EQ(client.Request(0x1402, 0x0000, Bytes("0101 C80000A8 3412 CA0000A8 EFCDAB89")).endCode, 0);
+    EXPECT_EQ(Hex(client.Request(0x0403, 0x0000, Bytes("0101 C80000A8 CA0000A8")).data), "3412EFCDAB89");
+    EXPECT_EQ(client.Request(0x1402, 0x0001, Bytes("02 64000090 01 0500009D 01")).endCode, 0);
     EXPECT_EQ(client.ReadBits(code::M, 100, 1), std::vector<bool>{true});
     EXPECT_EQ(client.ReadBits(code::Y, 5, 1), std::vector<bool>{true});
-    // Block write and read: a word block and a bit-device block.
-    std::vector<uint8_t> block = {1, 1};
-    SlmpClient::PutDevice(block, code::D, 300);
-    SlmpClient::Put16(block, 2);
-    SlmpClient::Put16(block, 7);
-    SlmpClient::Put16(block, 8);
-    SlmpClient::PutDevice(block, code::M, 32);
-    SlmpClient::Put16(block, 1);
-    SlmpClient::Put16(block, 0x0003);
-    EXPECT_EQ(client.Request(0x1406, 0x0000, block).endCode, 0);
-    std::vector<uint8_t> blockRead = {1, 1};
-    const auto d300 = Device(code::D, 300, 2), m32 = Device(code::M, 32, 1);
-    blockRead.insert(blockRead.end(), d300.begin(), d300.end());
-    blockRead.insert(blockRead.end(), m32.begin(), m32.end());
-    EXPECT_EQ(client.Request(0x0406, 0x0000, blockRead).data, (std::vector<uint8_t>{7, 0, 8, 0, 3, 0}));
+    // Block write and read: a word block (D300, 2 points) and a bit-device block (M32, 1 word).
+    EXPECT_EQ(client.Request(0x1406, 0x0000, Bytes("0101 2C0100A8 0200 0700 0800 20000090 0100 0300")).endCode, 0);
+    EXPECT_EQ(Hex(client.Request(0x0406, 0x0000, Bytes("0101 2C0100A8 0200 20000090 0100")).data), "070008000300");
     EXPECT_EQ(client.ReadBits(code::M, 32, 3), (std::vector<bool>{true, true, false}));
     // Type name; a route to another station is refused, its routing echoed.
     const SlmpClient::Answer type = client.Request(0x0101, 0x0000, {});
@@ -113,26 +88,12 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     EXPECT_EQ(client.Request(0x1005, 0x0000, {0x01, 0x00}).endCode, 0);
     EXPECT_EQ(client.Request(0x1001, 0x0000, {0x01, 0x00, 0x00, 0x00}).endCode, 0);
     // Subcommands 0002/0003: a four-byte device number, a two-byte code.
-    const std::vector<uint8_t> d100 = {100, 0, 0, 0, code::D, 0}, m10 = {10, 0, 0, 0, code::M, 0};
-    std::vector<uint8_t> wide = d100;
-    SlmpClient::Put16(wide, 3);
-    EXPECT_EQ(client.Request(0x0401, 0x0002, wide).data, (std::vector<uint8_t>{1, 0, 2, 0, 0xFF, 0xFF}));
-    wide = m10;
-    SlmpClient::Put16(wide, 2);
-    wide.push_back(0x01);
-    EXPECT_EQ(client.Request(0x1401, 0x0003, wide).endCode, 0);
+    EXPECT_EQ(Hex(client.Request(0x0401, 0x0002, Bytes("64000000A800 0300")).data), "01000200FFFF");
+    EXPECT_EQ(client.Request(0x1401, 0x0003, Bytes("0A0000009000 0200 01")).endCode, 0);
     EXPECT_EQ(client.ReadBits(code::M, 10, 2), (std::vector<bool>{false, true}));
-    wide = {0, 1};
-    wide.insert(wide.end(), {202, 0, 0, 0, code::D, 0});
-    EXPECT_EQ(client.Request(0x0403, 0x0002, wide).data, (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0x89}));
-    wide = {1, 0};
-    wide.insert(wide.end(), d100.begin(), d100.end());
-    SlmpClient::Put16(wide, 1);
-    EXPECT_EQ(client.Request(0x0406, 0x0002, wide).data, (std::vector<uint8_t>{1, 0}));
-    wide = {1};
-    wide.insert(wide.end(), m10.begin(), m10.end());
-    wide.push_back(1);
-    EXPECT_EQ(client.Request(0x1402, 0x0003, wide).endCode, 0);
+    EXPECT_EQ(Hex(client.Request(0x0403, 0x0002, Bytes("0001 CA000000A800")).data), "EFCDAB89");
+    EXPECT_EQ(Hex(client.Request(0x0406, 0x0002, Bytes("0100 64000000A800 0100")).data), "0100");
+    EXPECT_EQ(client.Request(0x1402, 0x0003, Bytes("01 0A0000009000 01")).endCode, 0);
     EXPECT_EQ(client.ReadBits(code::M, 10, 1), std::vector<bool>{true});
 #ifdef SLMP_DISSECTOR_PATH
     // The simulator's capture of all of it, through the dissector: every
@@ -169,8 +130,6 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         std::vector<uint8_t> data;
         uint16_t endCode;
     };
-    std::vector<uint8_t> writeTooShort = Device(code::D, 0, 2);
-    writeTooShort.push_back(1);
     // A random write of word and double-word points of D: within 1 920 bytes
     // at 12 a word point and 14 a double-word point.
     const auto randomWrite = [](uint8_t words, uint8_t dwords) {
@@ -189,10 +148,6 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         }
         return out;
     };
-    std::vector<uint8_t> badBits = Device(code::M, 0, 3);
-    badBits.insert(badBits.end(), {0x12, 0x00});
-    std::vector<uint8_t> oddLowNibble = Device(code::M, 0, 3);
-    oddLowNibble.insert(oddLowNibble.end(), {0x11, 0x11});
     const Case cases[] = {
         {"3 584 bits", 0x0401, 1, Device(code::M, 0, 3584), 0},
         {"3 585 bits", 0x0401, 1, Device(code::M, 0, 3585), 0xC051},
@@ -204,8 +159,8 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"189 bit points written at random", 0x1402, 1, randomBits(189), 0xC054},
         {"a batch of a double-word device", 0x0401, 0, Device(code::LZ, 0, 2), 0xC05C},
         {"a long timer, which this controller lacks", 0x0403, 0, {0, 1, 0, 0, 0, 0x52}, 0xC05B},
-        {"bit data other than 0 or 1", 0x1401, 1, badBits, 0xC060},
-        {"bit data in the unused nibble", 0x1401, 1, oddLowNibble, 0xC060},
+        {"bit data other than 0 or 1", 0x1401, 1, Bytes("00000090 0300 1200"), 0xC060},
+        {"bit data in the unused nibble", 0x1401, 1, Bytes("00000090 0300 1111"), 0xC060},
         {"a random bit write of 2", 0x1402, 1, {1, 5, 0, 0, code::M, 2}, 0xC060},
         {"RUN in mode 2", 0x1001, 0, {0x02, 0x00, 0x00, 0x00}, 0xC060},
         {"RUN with clear mode 3", 0x1001, 0, {0x01, 0x00, 0x03, 0x00}, 0xC060},
@@ -218,7 +173,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"LZ12 does not exist", 0x0403, 0, {0, 1, 12, 0, 0, code::LZ}, 0xC056},
         {"unknown device code", 0x0401, 0, Device(0x01, 0, 1), 0xC05B},
         {"bit units on a word device", 0x0401, 1, Device(code::D, 0, 1), 0xC05C},
-        {"data shorter than its count", 0x1401, 0, writeTooShort, 0xC061},
+        {"data shorter than its count", 0x1401, 0, Bytes("000000A8 0200 01"), 0xC061},
         {"unsupported command", 0x0619, 0, {}, 0xC059},
         {"a block read of no block", 0x0406, 0, {0, 0}, 0xC051},
         {"a block read of one block", 0x0406, 0, {1, 0, 0, 0, 0, code::D, 1, 0}, 0},
@@ -433,9 +388,7 @@ TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)
         std::thread flood([&] {
             SlmpClient flooder(sim.Port());
             flooder.SetSendTimeout(50);
-            std::vector<uint8_t> request = {0x50, 0x00, 0x00, 0xFF, 0xFF, 0x03, 0x00, 0x0C, 0x00, 0x10, 0x00, 0x01, 0x04, 0x00, 0x00};
-            const auto d = Device(code::D, 0, 960);
-            request.insert(request.end(), d.begin(), d.end());
+            const std::vector<uint8_t> request = Bytes("500000FFFF0300 0C00 1000 0104 0000 000000A8 C003"); // D0, 960 words
             std::vector<uint8_t> many;
             for (int i = 0; i < 64; ++i) many.insert(many.end(), request.begin(), request.end());
             while (flooding) flooder.SendRaw(many);
