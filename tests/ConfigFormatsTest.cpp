@@ -384,14 +384,6 @@ TEST(ChannelGeneration, ExpandsRequests)
         for (size_t i = 0; i < c.names.size(); ++i) EXPECT_STREQ(rows[static_cast<int>(i)].Name().c_str(), c.names[i].c_str());
         EXPECT_STREQ(info.m_strAddress.c_str(), c.next);
     }
-    SChlInfo many;
-    many.m_nRegType = REG_D;
-    many.m_nDataOption = 16;
-    many.m_nCount = 6000;
-    many.m_nRWFlag = 2;
-    CArray<CDevRow, CDevRow&> rows;
-    CDevBas::mfMakeDevRowsFromSChlInfo(many, rows);
-    EXPECT_EQ(rows.GetSize(), 5000);
     SChlInfo string;
     string.m_nRegType = REG_D;
     string.m_nDataOption = 23;

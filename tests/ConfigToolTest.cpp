@@ -316,6 +316,9 @@ TEST(ConfigTool, LabelExportInTheToolsFormImports)
     EXPECT_EQ(odd.project.tags[0].comment, "\xEF\xBF\xBD");
     ASSERT_TRUE(ImportLabels("spaced.csv", " name, type, device\n b, Bit, M1\n", "auto", true, odd, diagnostics));
     EXPECT_EQ(odd.project.tags.back().name + "@" + odd.project.tags.back().device, "b@M1");
+    ASSERT_TRUE(ImportLabels("bom.csv", "\xEF\xBB\xBFname,type,device\nc,Bit,M2\n", "auto", true, odd, diagnostics))
+        << "UTF-8 with its mark";
+    EXPECT_EQ(odd.project.tags.back().name + "@" + odd.project.tags.back().device, "c@M2");
     // Saved without its byte-order mark it reads the same; cut by a byte it
     // is a mistake.
     Import again;
@@ -367,9 +370,12 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
          R"({"name": "a", "type": "string", "device": "D1", "length": 4}, {"name": "b", "type": "wstring", "device": "D5", "length": 4})",
          "", "/device/stringEncoding", "one encoding"},
         {"unknown member", R"({"name": "a", "type": "int16", "device": "D1", "lenght": 4})", "", "/tags/0/lenght", "unknown member"},
+        {"member offset that is no number", R"({"name": "a", "type": "Odd", "device": "D1"})", "", "/structs/Odd/members/0/offset",
+         "found \"1x\", expected words"},
     };
     for (const Case& c : cases) {
-        const std::string text = R"({"structs": {"Self": {"members": [{"name": "s", "type": "Self", "offset": "0"}]}}, "tags": [)" +
+        const std::string text = R"({"structs": {"Self": {"members": [{"name": "s", "type": "Self", "offset": "0"}]},
+                                             "Odd": {"members": [{"name": "s", "type": "int16", "offset": "1x"}]}}, "tags": [)" +
                                  c.tags + R"(], "channels": [)" + c.channels + "]}";
         Project project;
         Diagnostics diagnostics;

@@ -14,6 +14,7 @@
 #include "support/Tshark.h"
 #include "support/SlmpClient.h"
 #include "support/TempPath.h"
+#include "tools/common/CaptureFile.h"
 #include "tools/common/SimProcess.h"
 #include "tools/fx5-run/ValueStore.h"
 #include "tools/fx5-run/WriteValue.h"
@@ -272,6 +273,38 @@ TEST(FxRun, CaptureReadsInTsharkWithEveryAnswerWholeInItsStream)
         // A request may go out before the close is seen: it has no answer.
         EXPECT_EQ(answers, 3);
         EXPECT_TRUE(requests == 3 || requests == 4) << requests;
+    }
+}
+
+// Connections written to a capture read back a stream each, in order: the
+// same ends used again after a close are a new connection, and the side
+// that sent the SYN is the client even when the server speaks first.
+TEST(CaptureFile, ConnectionsWrittenReadBackAStreamEach)
+{
+    const std::string path = TempPath("streams.pcap");
+    {
+        std::string error;
+        const auto file = fx5::CaptureFile::Open(path, error);
+        ASSERT_TRUE(file) << error;
+        for (uint8_t i = 0; i < 2; ++i) {
+            fx5::CaptureFile::Connection connection(*file);
+            connection.Opened(0x7F000001, 40000, 0x7F000001, 5000);
+            const uint8_t first[] = {0xD0, 0x00, i}, second[] = {0x50, 0x00, i};
+            connection.Data(false, first, sizeof first);
+            connection.Data(true, second, sizeof second);
+            connection.Closed();
+        }
+    }
+    std::vector<fx5::CapturedStream> streams;
+    std::string error;
+    ASSERT_TRUE(fx5::CaptureFile::ReadStreams(path, streams, error)) << error;
+    ASSERT_EQ(streams.size(), 2u);
+    for (uint8_t i = 0; i < 2; ++i) {
+        const auto& segments = streams[i].segments;
+        ASSERT_EQ(segments.size(), 2u);
+        EXPECT_FALSE(segments[0].fromClient);
+        EXPECT_EQ(segments[0].bytes, (std::vector<uint8_t>{0xD0, 0x00, i}));
+        EXPECT_TRUE(segments[1].fromClient);
     }
 }
 

@@ -184,6 +184,10 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         ASSERT_TRUE(answer.received) << c.what;
         EXPECT_EQ(answer.endCode, c.endCode) << c.what;
     }
+    // The long timers are served with --every-device (the driver's own tests use them).
+    fx5::SimProcess every(FX5_SIM_PATH, {"--every-device"});
+    ASSERT_TRUE(every.Running());
+    EXPECT_EQ(SlmpClient(every.Port()).Request(0x0403, 0, {0, 1, 0, 0, 0, 0x52}).endCode, 0);
 #ifdef SLMP_DISSECTOR_PATH
     // The dissector warns of the batches over the controller's limits.
     EXPECT_EQ(Tshark(capture, "-Y slmp.points_over_limit -T fields -e _ws.col.Info", sim.Port()),

@@ -33,6 +33,9 @@ TEST(Fx5ConfigCommand, ExitStatusesThroughFilesAndPipes)
     for (int i = 0; i < 60; ++i)
         tags += std::string(i ? "," : "") + R"({"name": "t)" + std::to_string(i) + R"(", "type": "int17", "device": "D1"})";
     std::ofstream(many) << R"({"tags": [)" + tags + "]}";
+    // A project of one byte more than standard input is read in (64 KiB): its last "}" must not be lost.
+    const std::string padded = dir + "cli-padded.json", project = FileText(example);
+    std::ofstream(padded) << project.substr(0, project.rfind('}')) + std::string(65536 - project.rfind('}'), ' ') + "}";
     const auto config = [](const std::vector<std::string>& args) { return ShellLine(FX5_CONFIG_PATH, args); };
     struct Case {
         std::string line;
@@ -50,6 +53,7 @@ TEST(Fx5ConfigCommand, ExitStatusesThroughFilesAndPipes)
         {config({"compile", example}), 2, "--output"},
         {config({"frobnicate"}), 2, "subcommand"},
         {config({"compile", "-", "-o", dir + "stdin.bin"}) + " < " + ShellWord(example), 0, ""},
+        {config({"check", "-"}) + " < " + ShellWord(padded), 0, ""},
         {config({"compile", example, "-o", "-"}) + " | " + config({"inspect", "-"}) + " > " + ShellWord(printed), 0, ""},
         {config({"compile", printed, "-o", dir + "printed.bin"}), 0, ""},
         {config({"check", "-"}) + " < " + ShellWord(bad), 1, "<stdin>: /tags/0/type: unknown data type"},
