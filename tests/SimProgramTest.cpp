@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/common/SimProcess.h"
+#include "tools/fx5-sim/Replay.h"
 #include "support/FileText.h"
 #include "support/Hex.h"
 #include "support/SlmpClient.h"
@@ -193,6 +194,27 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
     EXPECT_EQ(Tshark(capture, "-Y slmp.points_over_limit -T fields -e _ws.col.Info", sim.Port()),
               "Request: batch read bits M0, 3585 points\nRequest: batch read words D0, 961 points\n");
 #endif
+}
+
+// A replayed 4E answer carries the serial number of the request it answers,
+// in its first piece only: a later piece is sent as recorded.
+TEST(SimReplay, A4EAnswerTakesTheSerialOfTheRequestItAnswers)
+{
+    const std::vector<uint8_t> asked = Bytes("5400 3412 0000 00FFFF0300 0C00 1000 0104 0000 000000A8 0100");
+    fx5::CapturedStream stream;
+    stream.segments = {{0.0, true, asked}, {0.01, false, Bytes("D400 3412 0000 00FFFF0300")}, {0.02, false, Bytes("0400 0000 3412")}};
+    fx5sim::Replay replay;
+    std::string error;
+    ASSERT_TRUE(replay.Load({stream}, error)) << error;
+    std::vector<uint8_t> request = asked;
+    request[2] = 0x78;
+    const sim::PlayedAnswer answer = replay.Next(request.data(), request.size());
+    ASSERT_EQ(answer.pieces.size(), 2u);
+    EXPECT_EQ(Hex(answer.pieces[0].second), "D400"
+                                            "7812"
+                                            "0000"
+                                            "00FFFF0300");
+    EXPECT_EQ(Hex(answer.pieces[1].second), "040000003412");
 }
 
 TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
