@@ -410,6 +410,10 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
     ASSERT_EQ(imported.skipped.size(), 2u);
     EXPECT_NE(imported.skipped[0].find("labels.csv:6: motor: data type \"Motor\" is a structure"), std::string::npos);
     EXPECT_NE(imported.skipped[1].find("labels.csv:7: long: data type \"FLOAT [Double Precision]\" is not supported"), std::string::npos);
+    diagnostics.clear();
+    EXPECT_FALSE(ImportLabels("cols.csv", "name,device\na,M0\n", "auto", true, imported, diagnostics));
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_EQ(diagnostics[0].where + " " + diagnostics[0].message, "cols.csv:1 no column titled \"Data Type\"");
     // An array past the device's end fails once, not once per element.
     diagnostics.clear();
     ASSERT_TRUE(ImportLabels("labels.csv", "name,type,device\nbig,Word [Signed](0..9999),D0\n", "auto", true, imported, diagnostics));
@@ -450,32 +454,35 @@ TEST(ConfigTool, InputsTheFuzzerFoundAreRefusedWithAMessage)
 
 TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
 {
-    Compiled compiled;
-    ExpectRoundTrip(FileText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), compiled);
-    // The same blob without its project section: the tree describes it.
-    Project project;
-    Diagnostics diagnostics;
-    ParseProject(FileText(std::string(FX5_SOURCE_DIR) + "/examples/structures.json"), project, diagnostics);
-    std::vector<unsigned char> bare = compiled.blob;
-    // Corrupt the carried project: inspect must notice and fall back.
-    const std::string marker = "\"waitTimeMs\":200";
-    auto at = std::search(bare.begin(), bare.end(), marker.begin(), marker.end());
-    ASSERT_NE(at, bare.end());
-    *(at + 14) = '9';
-    Inspection inspection;
-    ASSERT_TRUE(Inspect(bare, inspection, diagnostics));
-    EXPECT_FALSE(inspection.exact);
-    EXPECT_EQ(inspection.project.device.waitTimeMs, 200u) << "from the property section";
-    ASSERT_EQ(inspection.project.tags.size(), 2u);
-    EXPECT_EQ(inspection.project.tags[1].dims, std::vector<uint32_t>{2});
-    EXPECT_EQ(inspection.project.channels.size(), 4u);
-    Compiled again;
-    ASSERT_TRUE(Compile(inspection.project, again, diagnostics)) << diagnostics.front().where << ": " << diagnostics.front().message;
-    EXPECT_EQ(again.leaves.size(), compiled.leaves.size());
-    for (const auto& [path, leaf] : compiled.leaves) {
-        ASSERT_TRUE(again.leaves.count(path)) << path;
-        EXPECT_EQ(again.leaves.at(path).number, leaf.number) << path;
-        EXPECT_EQ(again.leaves.at(path).bit, leaf.bit) << path;
+    for (const char* name : {"structures", "arrays"}) {
+        SCOPED_TRACE(name);
+        const std::string text = FileText(std::string(FX5_SOURCE_DIR) + "/examples/" + name + ".json");
+        Compiled compiled;
+        ExpectRoundTrip(text, compiled);
+        Project project;
+        Diagnostics diagnostics;
+        ParseProject(text, project, diagnostics);
+        // Corrupt the carried project: inspect must notice and describe the blob from its tree.
+        std::vector<unsigned char> bare = compiled.blob;
+        const std::string marker = "\"waitTimeMs\":200";
+        auto at = std::search(bare.begin(), bare.end(), marker.begin(), marker.end());
+        ASSERT_NE(at, bare.end());
+        *(at + 14) = '9';
+        Inspection inspection;
+        ASSERT_TRUE(Inspect(bare, inspection, diagnostics));
+        EXPECT_FALSE(inspection.exact);
+        EXPECT_EQ(inspection.project.device.waitTimeMs, 200u) << "from the property section";
+        ASSERT_EQ(inspection.project.tags.size(), project.tags.size());
+        for (size_t t = 0; t < project.tags.size(); ++t) EXPECT_EQ(inspection.project.tags[t].dims, project.tags[t].dims) << t;
+        EXPECT_EQ(inspection.project.channels.size(), project.channels.size());
+        Compiled again;
+        ASSERT_TRUE(Compile(inspection.project, again, diagnostics)) << diagnostics.front().where << ": " << diagnostics.front().message;
+        EXPECT_EQ(again.leaves.size(), compiled.leaves.size());
+        for (const auto& [path, leaf] : compiled.leaves) {
+            ASSERT_TRUE(again.leaves.count(path)) << path;
+            EXPECT_EQ(again.leaves.at(path).number, leaf.number) << path;
+            EXPECT_EQ(again.leaves.at(path).bit, leaf.bit) << path;
+        }
     }
 }
 

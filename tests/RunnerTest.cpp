@@ -107,6 +107,7 @@ TEST(FxRun, SeededValuesAppearAndAWriteLandsInTheSimulator)
     ASSERT_TRUE(records.back().contains("summary"));
     EXPECT_EQ(records.back()["summary"]["cycles"], 8);
     EXPECT_EQ(records.back()["summary"]["exchanges"], 16) << "a and b apart: two reads a cycle";
+    EXPECT_EQ(records.back()["summary"]["reconnects"], 0);
     SlmpClient client(sim.Port());
     EXPECT_EQ(client.ReadWords(code::D, 100, 1), std::vector<uint16_t>{333});
 }
@@ -299,6 +300,9 @@ TEST(CaptureFile, ConnectionsWrittenReadBackAStreamEach)
     std::string error;
     ASSERT_TRUE(fx5::CaptureFile::ReadStreams(path, streams, error)) << error;
     ASSERT_EQ(streams.size(), 2u);
+    // Each: SYN, SYN-ACK, ACK, its two segments, FIN both ways, the last ACK.
+    const std::string connection = "0x0002\n0x0012\n0x0010\n0x0018\n0x0018\n0x0011\n0x0011\n0x0010\n";
+    EXPECT_EQ(Tshark(path, "-T fields -e tcp.flags"), connection + connection);
     for (uint8_t i = 0; i < 2; ++i) {
         const auto& segments = streams[i].segments;
         ASSERT_EQ(segments.size(), 2u);
@@ -531,8 +535,9 @@ TEST(FxRunWrites, ValuesTheirTagCannotHoldAreRefused)
     EXPECT_EQ(fx5run::ValueText(1.0 / 3), "0.3333333333333333");
 }
 
-// fx5-run's value store answers the driver only for the project's channels:
-// an index outside them, or a channel with no value yet, is refused.
+// fx5-run's value store answers the driver for the variables declared and
+// the project's channels only: an index outside them, or a channel with no
+// value yet, is refused.
 TEST(FxRunStore, ChannelsOutsideTheProjectAreRefused)
 {
     fx5run::Variables variables;
@@ -540,6 +545,10 @@ TEST(FxRunStore, ChannelsOutsideTheProjectAreRefused)
     int id = 0;
     double value = 0;
     DATATYPE type = DATATYPE_INT;
+    variables.Declare("v", 7);
+    EXPECT_EQ(store.GetValueByName("v", id), 0);
+    EXPECT_EQ(id, 7);
+    EXPECT_EQ(store.GetValueByName("w", id), -1);
     EXPECT_EQ(store.GetValueByChannel(1, value), -1) << "nothing delivered yet";
     EXPECT_EQ(store.SetValueByChannel(1, 2.5), 0);
     EXPECT_EQ(store.GetValueByChannel(1, value), 0);

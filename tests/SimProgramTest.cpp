@@ -165,6 +165,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"a random bit write of 2", 0x1402, 1, {1, 5, 0, 0, code::M, 2}, 0xC060},
         {"RUN in mode 2", 0x1001, 0, {0x02, 0x00, 0x00, 0x00}, 0xC060},
         {"RUN with clear mode 3", 0x1001, 0, {0x01, 0x00, 0x03, 0x00}, 0xC060},
+        {"STOP of the wrong length", 0x1002, 0, {0x01}, 0xC061},
         {"961 words", 0x0401, 0, Device(code::D, 0, 961), 0xC051},
         {"0 words", 0x0401, 0, Device(code::D, 0, 0), 0xC051},
         {"past D7999", 0x0401, 0, Device(code::D, 7999, 2), 0xC056},
@@ -207,6 +208,9 @@ TEST(SimReplay, A4EAnswerTakesTheSerialOfTheRequestItAnswers)
     std::string error;
     ASSERT_TRUE(replay.Load({stream}, error)) << error;
     std::vector<uint8_t> request = asked;
+    request[19] = 1; // D1: another request, however its serial
+    EXPECT_TRUE(replay.Next(request.data(), request.size()).unanswerable);
+    request[19] = 0;
     request[2] = 0x78;
     const sim::PlayedAnswer answer = replay.Next(request.data(), request.size());
     ASSERT_EQ(answer.pieces.size(), 2u);
