@@ -4,7 +4,6 @@
 // restart, late answers never on another channel, several devices.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <nlohmann/json.hpp>
@@ -58,21 +57,6 @@ public:
         while (ReadLine(line, timeoutMs)) {
             Json record = Json::parse(line, nullptr, false);
             if (!record.is_discarded()) return record;
-        }
-        return nullptr;
-    }
-    // Reads records until `match` holds for one; that record, or null.
-    template <class Match>
-    Json Until(Match match, int timeoutMs = 5000)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline) {
-            Json record =
-                Next(static_cast<int>(
-                         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count()) +
-                     1);
-            if (record.is_null()) return nullptr;
-            if (match(record)) return record;
         }
         return nullptr;
     }
@@ -542,13 +526,13 @@ TEST(FxRunStore, ChannelsOutsideTheProjectAreRefused)
 {
     fx5run::Variables variables;
     fx5run::ValueStore store(std::vector<fx5run::ChannelState>(2), variables, nullptr);
-    int id = 0;
+    int number = 0, id = 0;
     double value = 0;
     DATATYPE type = DATATYPE_INT;
     variables.Declare("v", 7);
-    EXPECT_EQ(store.GetValueByName("v", id), 0);
-    EXPECT_EQ(id, 7);
-    EXPECT_EQ(store.GetValueByName("w", id), -1);
+    EXPECT_EQ(store.GetValueByName("v", number), 0);
+    EXPECT_EQ(number, 7);
+    EXPECT_EQ(store.GetValueByName("w", number), -1);
     EXPECT_EQ(store.GetValueByChannel(1, value), -1) << "nothing delivered yet";
     EXPECT_EQ(store.SetValueByChannel(1, 2.5), 0);
     EXPECT_EQ(store.GetValueByChannel(1, value), 0);
