@@ -252,12 +252,12 @@ void TcpServer::LogClosed(const std::string& peer, const std::string& why)
     log(record);
 }
 
-int64_t TcpServer::ScanEndUs(int64_t atUs) const
+int64_t TcpServer::ScanEndUs(unsigned scanMs, int64_t atUs)
 {
     // Scan k lasts the scan time plus a jitter of its own, -10 % … +10 %,
     // the same for every connection, so one END serves every request that
     // waits for it.
-    const int64_t scan = int64_t{m_scanMs} * 1000;
+    const int64_t scan = int64_t{scanMs} * 1000;
     // Start at a scan that surely ends before `atUs` (each ends within
     // 10 % of its nominal end), then walk forward.
     int64_t first = atUs / (scan * 11 / 10);
@@ -289,7 +289,7 @@ bool TcpServer::Answer(Client& client, const uint8_t* request, size_t size, unsi
         // The request waits for the END of the current scan, and its
         // processing takes about a millisecond.
         const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(start - m_started).count();
-        const int64_t ready = ScanEndUs(now) + 1000;
+        const int64_t ready = ScanEndUs(m_scanMs, now) + 1000;
         if (!PauseUnlessStopped(static_cast<unsigned>((ready - now + 999) / 1000))) return false;
     }
     ServerFaults faults;

@@ -87,6 +87,9 @@ public:
     // program's scans do); a request waits for the end of the current scan
     // and is answered about 1 ms after it. 0: at once.
     void SetScanTime(unsigned scanMs) { m_scanMs = scanMs; }
+    // Microseconds from Start until the first end of a scan of `scanMs`
+    // (each jittered by up to 10 %) at or after `atUs`.
+    static int64_t ScanEndUs(unsigned scanMs, int64_t atUs);
     // Before Start: a remote password (6 to 32 characters) locks every
     // connection until it sends the unlock command with it.
     void SetPassword(std::string password) { m_password = std::move(password); }
@@ -148,8 +151,6 @@ private:
     size_t m_clientLimit = kControllerClients;
     std::atomic<int64_t> m_restartUntil{0}; // steady-clock milliseconds
     unsigned m_scanMs = 0;
-    // Microseconds from Start until the first scan end at or after `atUs`.
-    int64_t ScanEndUs(int64_t atUs) const;
     std::chrono::steady_clock::time_point m_started{};
     std::string m_password;
     uint16_t m_port = 0;

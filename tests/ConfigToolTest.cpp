@@ -195,6 +195,12 @@ TEST(ConfigTool, AddressesAsTheEngineeringToolWritesThem)
     }
     ExpectRoundTrip(FileText(std::string(FX5_SOURCE_DIR) + "/examples/scalars.json"), compiled);
     EXPECT_EQ(compiled.leaves.at("flow").number, 31u) << "W1F";
+    // A structure ends with its last array member whole: 1 + 3 words.
+    ExpectRoundTrip(R"({"structs": {"P": {"members": [{"name": "a", "type": "int16", "offset": "0"},
+                                                      {"name": "v", "type": "int16", "offset": "1", "dims": [3]}]}},
+                        "tags": [{"name": "p", "type": "P", "device": "D0", "dims": [2]}], "channels": [{"tag": "p[1].a"}]})",
+                    compiled);
+    EXPECT_EQ(compiled.leaves.at("p[1].a").number, 4u);
 }
 
 // A random project: tags of every type, arrays, nested structures, many channels.

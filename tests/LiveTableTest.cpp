@@ -43,7 +43,8 @@ TEST(TableCells, CutWithAMarkAndMeasuredInCells)
     };
     for (const Case& c : cases) EXPECT_EQ(FitCells(c.text, c.width, c.right), c.fitted) << c.text << " in " << c.width;
     EXPECT_EQ(CellWidth("\u6e29\u5ea6_1"), 6);
-    const std::pair<int, const char*> statuses[] = {{0, "ok"}, {2, "no response"}, {3, "wrong route"}, {100 + 0xC051, "end code C051"}};
+    const std::pair<int, const char*> statuses[] = {
+        {0, "ok"}, {2, "no response"}, {3, "wrong route"}, {100 + 0xC051, "end code C051"}, {-5, "status -5"}};
     for (auto [status, text] : statuses) EXPECT_EQ(StatusCell(status), text);
 }
 

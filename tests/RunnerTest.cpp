@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <nlohmann/json.hpp>
 
@@ -123,6 +124,7 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
         // Against a port nobody listens on, a call waits the wait time: the
         // run ends within the first.
         {{"--port", "1", "--duration", "0.1", "--write", "b=5"}, 1, "write b=5: not done, the run ended before the first full refresh"},
+        {{"--port", "1", "--duration", "0.1"}, 1, "{\"summary\":{\"device\":\"PLC1\",\"cycles\":0,"},
         {{"--port", "1", "--duration", "0.1", "--ioctl", "READ(D,1,WUB=v)"},
          1,
          "ioctl READ(D,1,WUB=v): not done, the run ended before the first full refresh"},
@@ -158,6 +160,11 @@ TEST(FxRun, TheLiveTableKeepsWhatWasSaidBeforeIt)
     EXPECT_NE(output.find("PLC1: started fx5-sim --animate on 127.0.0.1:"), std::string::npos) << output;
     EXPECT_NE(output.find("PLC1: driver: InitDevice Spend Time = "), std::string::npos) << output;
     EXPECT_EQ(output.find("[3] InitDevice"), std::string::npos) << output;
+    // Ages, rates and times with their decimals.
+    EXPECT_TRUE(std::regex_search(output, std::regex(" [0-9]+\\.[0-9]s good "))) << output;
+    EXPECT_TRUE(std::regex_search(
+        output, std::regex("PLC1: 3 cycles, [0-9]+\\.[0-9] requests/s, mean [0-9]+\\.[0-9]{2} ms, p99 [0-9]+\\.[0-9]{2} ms")))
+        << output;
 }
 
 // Output nobody reads ends the run as Ctrl-C does (`fx5-run | head`), and
@@ -440,6 +447,7 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--device", "p=127.0.0.1:5000:" + Project(), "--port", "5001"}, 2, "--port excludes --device"},
         {{"--device", "p=127.0.0.1:5000:" + Project(), "--device", "p=127.0.0.1:5001:" + Project()}, 2, "the name 'p' is given twice"},
         {{"--project", Project(), "--cycles", "0"}, 2, "--cycles: must be above 0, not 0"},
+        {{"--project", Project(), "--port", "65536"}, 2, "--port: Value 65536 not in range 1 to 65535"},
         {{"--project", Project(), "--duration", "-1"}, 2, "--duration: must be above 0, not -1"},
         {{"--project", Project(), "--var", "v:bogus=1"}, 2, "--var: 'v:bogus=1' is not NAME=VALUE"},
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},

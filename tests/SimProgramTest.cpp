@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/TcpServer.h"
 #include "tools/common/SimProcess.h"
 #include "tools/fx5-sim/Replay.h"
 #include "support/FileText.h"
@@ -219,12 +220,15 @@ TEST(SimReplay, A4EAnswerTakesTheSerialOfTheRequestItAnswers)
                                             "0000"
                                             "00FFFF0300");
     EXPECT_EQ(Hex(answer.pieces[1].second), "040000003412");
+    // Each piece after the pause that came before it.
+    EXPECT_EQ(answer.pieces[0].first, 10u);
+    EXPECT_EQ(answer.pieces[1].first, 10u);
 }
 
 TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
 {
     const std::string seed = testing_support::TempPath("fx5sim-seed.json"), saved = testing_support::TempPath("fx5sim-saved.json");
-    std::ofstream(seed) << R"({"D100": 1234, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
+    std::ofstream(seed) << R"({"D0": 7, "D100": 1234, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
                               "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000})";
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
     ASSERT_TRUE(sim.Running());
@@ -241,7 +245,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     // Every entry in the form it was given; what the simulator computes
     // (SM400, the clock) is not saved.
     const nlohmann::json back = nlohmann::json::parse(testing_support::FileText(saved), nullptr, false);
-    EXPECT_EQ(back, nlohmann::json::parse(R"({"D100": 1234, "D101": 5, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
+    EXPECT_EQ(back, nlohmann::json::parse(R"({"D0": 7, "D100": 1234, "D101": 5, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
                                               "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "X17": true, "W1F": 31,
                                               "LZ1": 70000})"));
 
@@ -374,6 +378,16 @@ TEST(SimUsage, WithAScanTimeEachRequestWaitsForTheEndOfTheScan)
     for (int i = 0; i < 5; ++i) ASSERT_EQ(client.ReadWords(code::D, 0, 1).size(), 1u);
     // Consecutive scan ends are at least 0.8 scans apart.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5 * 32));
+    // And at most 1.2: a request never waits past the end of the scan it came in.
+    for (const unsigned scanMs : {1u, 10u, 40u}) {
+        int64_t last = 0;
+        for (int64_t at = 0; at < 200 * 1000 * int64_t{scanMs}; at += 997 * scanMs / 10 + 1) {
+            const int64_t end = sim::TcpServer::ScanEndUs(scanMs, at);
+            ASSERT_GE(end, std::max(at, last)) << scanMs << " ms at " << at;
+            ASSERT_LE(end - at, 1200 * int64_t{scanMs}) << scanMs << " ms at " << at;
+            last = end;
+        }
+    }
 }
 
 TEST(SimAnimation, TheDocumentedDevicesMove)
