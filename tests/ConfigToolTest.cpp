@@ -11,6 +11,7 @@
 
 #include "host/ZoltTools.h"
 #include "sim/ModelComm.h"
+#include "support/BlobBuilder.h"
 #include "support/FileText.h"
 #include "support/RecordingStore.h"
 #include "tools/common/DriverLibrary.h"
@@ -335,6 +336,45 @@ TEST(ConfigTool, LabelExportInTheToolsFormImports)
     EXPECT_NE(diagnostics.back().message.find("odd number of bytes"), std::string::npos);
 }
 
+// Rows of a label list the device cannot take are skipped or refused with
+// the reason; texts keep every character.
+TEST(ConfigTool, LabelRowsAreSkippedOrRefusedWithTheirReason)
+{
+    struct Case {
+        const char* encoding;
+        std::string rows; // under the titles name,type,device,comment
+        bool imported;
+        std::string shown; // in the project, a skip or a mistake
+    };
+    const std::string wide = Utf16("name,type,device,comment\r\na,Bit,M0,").substr(2);
+    const Case cases[] = {
+        {"utf-8", "a,Bit(1..2),M0,\n", true, "a: array range (1..2) does not start at 0"},
+        {"utf-8", "a,String(0),D0,\n", true, "a: string without a length"},
+        {"utf-8", "a.b,Bit,M0,\n", false, "found label name \"a.b\", expected a name without"},
+        {"utf-8", "a,Bit,M0,\na,Bit,M1,\n", false, "label \"a\" is defined twice"},
+        {"utf-8", "a,Bit,M0,\"say \"\"hi\"\"\"\n", true, R"("comment": "say \"hi\"")"},
+        {"utf-8", "a,Bit,M0,\u00e9\n", true, "\"comment\": \"\u00e9\""},
+        {"latin1", "a,Bit,M0,\n", false, "unknown encoding \"latin1\"; expected auto, utf-16le or utf-8"},
+        // One encoding for every string: the kind more common stays.
+        {"utf-8", "s,String(4),D0,\nw,String [Unicode](4),D10,\nv,String [Unicode](4),D20,\n", true,
+         "s: a string label; the device reads all strings in one encoding and the other kind is more common"},
+        {"utf-8", "s,String(4),D0,\nw,String [Unicode](4),D10,\nv,String [Unicode](4),D20,\n", true, "\"stringEncoding\": \"unicode\""},
+        // A pair of surrogates is one character; a high one without its low one is U+FFFD.
+        {"utf-16le", wide + std::string("\x3D\xD8\x00\xDE\r\0\n\0", 8), true, "\"comment\": \"\U0001F600\""},
+        {"utf-16le", wide + std::string("\x3D\xD8\x41\x00\r\0\n\0", 8), true, "\"comment\": \"\uFFFDA\""},
+    };
+    for (const Case& c : cases) {
+        const std::string bytes = std::string(c.encoding) == "utf-16le" ? c.rows : "name,type,device,comment\n" + c.rows;
+        Import imported;
+        Diagnostics diagnostics;
+        EXPECT_EQ(ImportLabels("l.csv", bytes, c.encoding, false, imported, diagnostics), c.imported) << c.shown;
+        std::string report = WriteProject(imported.project);
+        for (const std::string& skipped : imported.skipped) report += skipped + "\n";
+        for (const auto& d : diagnostics) report += d.where + ": " + d.message + "\n";
+        EXPECT_NE(report.find(c.shown), std::string::npos) << report;
+    }
+}
+
 TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
 {
     struct Case {
@@ -378,21 +418,51 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
         {"unknown member", R"({"name": "a", "type": "int16", "device": "D1", "lenght": 4})", "", "/tags/0/lenght", "unknown member"},
         {"member offset that is no number", R"({"name": "a", "type": "Odd", "device": "D1"})", "", "/structs/Odd/members/0/offset",
          "found \"1x\", expected words"},
+        {"word type on a bit device", R"({"name": "a", "type": "int16", "device": "M0"})", "", "/tags/0/type",
+         "type int16 needs a word device; bit devices hold bool tags"},
+        {"16-bit type on a double word", R"({"name": "a", "type": "int16", "device": "LZ0"})", "", "/tags/0/type",
+         "a 16-bit type on a double-word device"},
+        {"name with a dot", R"({"name": "a.b", "type": "int16", "device": "D0"})", "", "/tags/0/name", "found \"a.b\", expected a name"},
+        {"bit address of a word type", R"({"name": "a", "type": "int16", "device": "D1.3"})", "", "/tags/0/device",
+         "a bit address (D1.3) holds only a bool tag"},
+    };
+    // Empty when `text` gives the mistake at `where`; else what it gave.
+    const auto missed = [](const std::string& text, const std::string& where, const std::string& message) {
+        Project project;
+        Diagnostics diagnostics;
+        Compiled compiled;
+        if (ParseProject(text, project, diagnostics)) Compile(project, compiled, diagnostics);
+        for (const Diagnostic& d : diagnostics)
+            if (d.where == where && d.message.find(message) != std::string::npos) return std::string();
+        return diagnostics.empty() ? std::string("no mistake") : diagnostics.front().where + ": " + diagnostics.front().message;
     };
     for (const Case& c : cases) {
         const std::string text = R"({"structs": {"Self": {"members": [{"name": "s", "type": "Self", "offset": "0"}]},
                                              "Odd": {"members": [{"name": "s", "type": "int16", "offset": "1x"}]}}, "tags": [)" +
                                  c.tags + R"(], "channels": [)" + c.channels + "]}";
-        Project project;
-        Diagnostics diagnostics;
-        Compiled compiled;
-        if (ParseProject(text, project, diagnostics)) Compile(project, compiled, diagnostics);
-        bool found = false;
-        for (const Diagnostic& d : diagnostics) found = found || (d.where == c.where && d.message.find(c.message) != std::string::npos);
-        EXPECT_TRUE(found) << c.what << ": "
-                           << (diagnostics.empty() ? std::string("no mistake")
-                                                   : diagnostics.front().where + ": " + diagnostics.front().message);
+        EXPECT_EQ(missed(text, c.where, c.message), "") << c.what;
     }
+    const char* const documents[][3] = {
+        {R"({"device": {"blockCollection": "fast"}})", "/device/blockCollection", R"(found "fast", expected "maxLength" or "contiguous")"},
+        {R"({"device": {"stringEncoding": "utf8"}})", "/device/stringEncoding", R"(found "utf8", expected "ascii" or "unicode")"},
+        {R"({"device": {"stringByteOrder": "1"}})", "/device/stringByteOrder", R"(found "1", expected "12" (first character)"},
+        {R"({"device": {"waitTimeMs": -1}})", "/device/waitTimeMs", "found -1, expected a whole number from 1 to 4294967295"},
+        {R"({"tags": {}})", "/tags", "expected a list"},
+        {R"({"structs": []})", "/structs", "expected an object"},
+        {R"({"structs": {"S": {}}})", "/structs/S/members", "missing: a structure lists its members"},
+        {R"({"tags": [{"name": 5, "type": "int16", "device": "D1"}]})", "/tags/0/name", "found 5, expected a text"},
+        {R"({"tags": [{"name": "a", "type": "int16", "device": "D1", "dims": [0]}]})", "/tags/0/dims/0",
+         "found 0, expected a size from 1 to 65535"},
+        {R"({"tags": [{"name": "a", "type": "int16", "device": "D1"}], "channels": [{"tag": "a", "type": "float"}]})", "/channels/0/type",
+         R"(found "float", expected "integer", "double" or "text")"},
+        {R"({"structs": {"H": {"members": [{"name": "h", "type": "int16", "offset": "0.3"}]}}, "tags": [{"name": "a", "type": "H", "device": "D0"}]})",
+         "/structs/H/members/0", "a int16 must start on a whole word"},
+        {R"({"structs": {"H": {"members": [{"name": "h.x", "type": "int16", "offset": "0"}]}}, "tags": [{"name": "a", "type": "H", "device": "D0"}]})",
+         "/structs/H/members/0/name", R"(found "h.x", expected a name)"},
+        {R"({"device": {"stringEncoding": "unicode"}, "tags": [{"name": "a", "type": "string", "device": "D0", "length": 4}]})",
+         "/device/stringEncoding", R"(found "unicode", but the project holds string tags, which need "ascii")"},
+    };
+    for (const auto& [text, where, message] : documents) EXPECT_EQ(missed(text, where, message), "") << text;
     Project project;
     Diagnostics diagnostics;
     for (const char* malformed : {"{\"tags\": [", "{\"device\": {\"waitTimeMs\": 1e999}}"}) {
@@ -490,6 +560,27 @@ TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
             EXPECT_EQ(again.leaves.at(path).bit, leaf.bit) << path;
         }
     }
+    // A blob of another tool carries no project: every stored type by its name.
+    using testing_support::MakeVariable;
+    using testing_support::Node;
+    const size_t d = *sim::AreaByName("D");
+    const auto blob = testing_support::Blob(
+        Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("u", "u", 6, d, 10)), Node(MakeVariable("f", "f", 9, d, 20)),
+                                              Node(MakeVariable("s", "s", 12, d, 30, 0xFFFFFFFFu, 6))}),
+        {"u", "f", "s"});
+    Inspection inspection;
+    Diagnostics diagnostics;
+    ASSERT_TRUE(Inspect(blob, inspection, diagnostics));
+    EXPECT_EQ(inspection.note, "the blob carries no project section; described from the tag tree");
+    std::string tags;
+    for (const Declaration& t : inspection.project.tags)
+        tags += t.name + " " + t.type + " " + t.device + " " + std::to_string(t.length) + ";";
+    EXPECT_EQ(tags, "u uint32 D10 0;f float D20 0;s string D30 6;");
+    // Without a tree there is nothing to describe.
+    EXPECT_FALSE(
+        Inspect(WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, testing_support::PropertySection(200, 0, 0, 1)}}), {}),
+                inspection, diagnostics));
+    EXPECT_EQ(diagnostics.back().message, "the container holds no tag tree (section 3)");
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "support/TempPath.h"
 #include "tools/common/CaptureFile.h"
 #include "tools/common/SimProcess.h"
+#include "tools/fx5-run/Reporter.h"
 #include "tools/fx5-run/ValueStore.h"
 #include "tools/fx5-run/WriteValue.h"
 
@@ -447,7 +448,7 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--device", "p=127.0.0.1:5000:" + Project(), "--port", "5001"}, 2, "--port excludes --device"},
         {{"--device", "p=127.0.0.1:5000:" + Project(), "--device", "p=127.0.0.1:5001:" + Project()}, 2, "the name 'p' is given twice"},
         {{"--project", Project(), "--cycles", "0"}, 2, "--cycles: must be above 0, not 0"},
-        {{"--project", Project(), "--port", "65536"}, 2, "--port: Value 65536 not in range 1 to 65535"},
+        {{"--project", Project(), "--port", "65536", "--cycles", "1"}, 2, "--port: Value 65536 not in range 1 to 65535"},
         {{"--project", Project(), "--duration", "-1"}, 2, "--duration: must be above 0, not -1"},
         {{"--project", Project(), "--var", "v:bogus=1"}, 2, "--var: 'v:bogus=1' is not NAME=VALUE"},
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
@@ -550,6 +551,74 @@ TEST(FxRunStore, ChannelsOutsideTheProjectAreRefused)
         EXPECT_EQ(store.SetValueByChannel(channel, 1.0), -1) << channel;
         EXPECT_EQ(store.GetValueTypeByChannel(channel, type), -1) << channel;
         EXPECT_EQ(store.GetValueIDByChannel(channel, id), -1) << channel;
+    }
+    // A host variable keeps its type: what is set is converted to it, and a
+    // text that is no number of that type leaves it as it was.
+    using fx5run::Value;
+    const std::tuple<Value, Value, int, Value> sets[] = {
+        {5, std::string("12"), 0, 12},     {5, std::string("1.5"), -1, 5},   {5, 2.9, 0, 2},
+        {1.0, std::string("2.5"), 0, 2.5}, {1.0, std::string("x"), -1, 1.0}, {std::string("a"), 3.5, 0, std::string("3.5")},
+    };
+    for (const auto& [initial, set, result, after] : sets) {
+        variables.Declare("v", initial);
+        Value given = set;
+        EXPECT_EQ(std::visit([&](auto& v) { return store.SetValueByName("v", v); }, given), result) << fx5run::ValueText(set);
+        EXPECT_EQ(variables.Snapshot().at("v"), after) << fx5run::ValueText(set);
+    }
+    // Read as the type the driver asks for.
+    std::string text;
+    variables.Declare("t", std::string("2.5"));
+    EXPECT_EQ(store.GetValueByName("t", value), 0);
+    EXPECT_EQ(value, 2.5);
+    EXPECT_EQ(store.GetValueByName("t", text), 0);
+    EXPECT_EQ(text, "2.5");
+    variables.Declare("t", std::string("x"));
+    EXPECT_EQ(store.GetValueByName("t", value), -1);
+    std::string four = "4";
+    EXPECT_EQ(store.SetValueByChannel(0, four), 0);
+    EXPECT_EQ(store.GetValueByChannel(0, number), 0);
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(store.GetValueByChannel(0, text), 0);
+    EXPECT_EQ(text, "4");
+}
+
+// Records carry any text as it is: CSV fields quoted where they must be,
+// JSON strings escaped; the record's time is left out here.
+TEST(FxRunOutput, RecordsQuoteAndEscapeTheTextsTheyCarry)
+{
+    fx5run::Event value;
+    value.kind = fx5run::Event::Value;
+    value.device = "P,1";
+    value.channel = 3;
+    value.state.tag = "a\"b";
+    value.state.type = DATATYPE_STRING;
+    value.state.value = std::string("x\r\n\t\\\x01y");
+    fx5run::Event failure;
+    failure.kind = fx5run::Event::Failure;
+    failure.device = "P";
+    failure.status = 2;
+    const std::pair<fx5run::Format, std::string> formats[] = {
+        {fx5run::Format::Csv, "time,device,tag,channel,value,status,meaning\n"
+                              ",\"P,1\",\"a\"\"b\",3,\"x\r\n\t\\\x01y\",0,\n"
+                              ",P,,,,2,no response within the wait time\n"},
+        {fx5run::Format::JsonLines, R"(,"device":"P,1","tag":"a\"b","channel":3,"value":"x\r\n\t\\\u0001y","type":"text","status":0})"
+                                    "\n"
+                                    R"(,"device":"P","status":2,"meaning":"no response within the wait time"})"
+                                    "\n"},
+    };
+    for (const auto& [format, expected] : formats) {
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        fx5run::Reporter reporter(format, file);
+        reporter.Begin();
+        reporter.OnEvent(value);
+        reporter.OnEvent(failure);
+        std::rewind(file);
+        std::string written;
+        for (int c; (c = std::fgetc(file)) != EOF;) written += static_cast<char>(c);
+        std::fclose(file);
+        const std::regex time(R"(\{"time":"[^"]*"|[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]{12}Z)");
+        EXPECT_EQ(std::regex_replace(written, time, ""), expected);
     }
 }
 
