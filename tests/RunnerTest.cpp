@@ -133,6 +133,8 @@ TEST(FxRun, WritesAndControlStringsNotDoneEndTheRunWithStatus1)
         {{"--cycles", "4", "--var", "v=0", "--ioctl", "READ(D,100,WUB=v)"}, 0, "ioctl READ(D,100,WUB=v): status 0 (good); v=222"},
         {{"--cycles", "4", "--var", "t:text=5", "--ioctl", "READ32(D,100,WUB=t)"}, 0, "ioctl READ32(D,100,WUB=t): status 0 (good); t=222"},
         {{"--cycles", "4", "--var", "i:integer=5", "--ioctl", "READ(D,100,WUB=i)"}, 0, "ioctl READ(D,100,WUB=i): status 0 (good); i=222"},
+        {{"--cycles", "4", "--var", "d:double=0.5", "--ioctl", "READ(D,100,WUB=d)"}, 0, "ioctl READ(D,100,WUB=d): status 0 (good); d=222"},
+        {{"--cycles", "4", "--var", "w=abc", "--ioctl", "READ32(D,100,WUB=w)"}, 0, "ioctl READ32(D,100,WUB=w): status 0 (good); w=222"},
     };
     for (const Case& c : cases) {
         // A case that names its own port leaves out the simulator's.
@@ -454,6 +456,10 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--project", bad, "--host", "127.0.0.1"}, 1, "/tags/0/device"},
         {{"--project", "/nonexistent.json", "--host", "127.0.0.1"}, 1, "/nonexistent.json: cannot be read"},
         {{"--project", Project(), "--driver", "/nonexistent.so"}, 1, "nonexistent"},
+        {{"--project", Project(), "--sim", "/nonexistent"}, 1, "cannot start the simulator /nonexistent"},
+        {{"--project", Project(), "--host", "127.0.0.1", "--capture", "/nonexistent/x.pcap"},
+         1,
+         "/nonexistent/x.pcap: cannot write the capture: "},
         {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--cycles", "1", "--format", "csv"},
          1,
          ",PLC1,,,,2,no response within the wait time\n"},

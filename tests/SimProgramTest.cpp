@@ -297,6 +297,9 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
     std::ofstream(bad) << R"({"D100": 1, "Q7": 2})";
     const std::string huge = testing_support::TempPath("fx5sim-huge.json");
     std::ofstream(huge) << R"({"D100": 1e999})";
+    const std::string kind = testing_support::TempPath("fx5sim-kind.json"), wide = testing_support::TempPath("fx5sim-wide.json");
+    std::ofstream(kind) << R"({"D100": {"bogus": 1}})";
+    std::ofstream(wide) << R"({"D100": 70000})";
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -309,6 +312,11 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
         {{"--port", "0", "--memory", bad}, 1, "/Q7: not a device address"},
         {{"--port", "0", "--memory", huge}, 1, "fx5sim-huge.json: not JSON: "},
         {{"--port", "0", "--memory", "/nonexistent.json"}, 1, "/nonexistent.json: cannot be read"},
+        {{"--port", "0", "--memory", kind}, 1, "expected {\"dword\": integer}, {\"float\": number} or {\"string\": text}"},
+        {{"--port", "0", "--memory", wide}, 1, "a word holds -32768 … 65535"},
+        {{"--port", "0", "--animate", "--pattern"}, 2, "--animate and --pattern both write D0: choose one"},
+        {{"--port", "0", "--replay", "/nonexistent.pcap"}, 1, "/nonexistent.pcap: "},
+        {{"--port", "0", "--capture", "/nonexistent/x.pcap"}, 1, "/nonexistent/x.pcap: cannot write the capture: "},
     };
     for (const Case& c : cases) {
         std::string errors;
