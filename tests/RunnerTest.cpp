@@ -7,6 +7,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "support/FileText.h"
@@ -199,6 +200,21 @@ TEST(FxRun, ARunEndsWhenItsOutputCannotBeWritten)
               1)
         << errors;
     EXPECT_NE(errors.find("cannot write the output: No space left on device"), std::string::npos) << errors;
+    // Killed outright, it takes the simulator it started along.
+    const std::string said = TempPath("killed.txt");
+    testing_support::RunShell(testing_support::ShellLine(FX5_RUN_PATH, RunnerArguments({"--project", Project(), "--interval", "10"})) +
+                                  " 2> " + ShellWord(said) + " > /dev/null & for i in $(seq 100); do grep -q started " + ShellWord(said) +
+                                  " && break; sleep 0.05; done; kill -9 $!",
+                              errors);
+    const std::string started = FileText(said);
+    ASSERT_NE(started.find("started fx5-sim --animate on 127.0.0.1:"), std::string::npos) << started;
+    const auto port = static_cast<uint16_t>(std::stoi(started.substr(started.rfind(':') + 1)));
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = !SlmpClient(port).Connected();
+        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(gone) << "the simulator on port " << port << " outlived its runner";
 }
 
 // --trace: one line an exchange on standard error, what was asked and what

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,8 +34,13 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
     argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // The child ends with this process, even one killed outright: a
+        // simulator left behind would keep its port and the caller's pipes.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(127);
         for (const Redirect& r : redirects) ::dup2(r.fd, r.target);
         ::execv(argv[0], argv.data());
         ::_exit(127);
