@@ -202,6 +202,11 @@ TEST(ConfigTool, AddressesAsTheEngineeringToolWritesThem)
                         "tags": [{"name": "p", "type": "P", "device": "D0", "dims": [2]}], "channels": [{"tag": "p[1].a"}]})",
                     compiled);
     EXPECT_EQ(compiled.leaves.at("p[1].a").number, 4u);
+    // A device setting left out keeps its default.
+    Project partial;
+    Diagnostics none;
+    ASSERT_TRUE(ParseProject(R"({"device": {"blockCollection": "contiguous"}})", partial, none));
+    EXPECT_EQ(partial.device.waitTimeMs, 200u);
 }
 
 // A random project: tags of every type, arrays, nested structures, many channels.
@@ -362,6 +367,7 @@ TEST(ConfigTool, LabelRowsAreSkippedOrRefusedWithTheirReason)
         // A pair of surrogates is one character; a high one without its low one is U+FFFD.
         {"utf-16le", wide + std::string("\x3D\xD8\x00\xDE\r\0\n\0", 8), true, "\"comment\": \"\U0001F600\""},
         {"utf-16le", wide + std::string("\x3D\xD8\x41\x00\r\0\n\0", 8), true, "\"comment\": \"\uFFFDA\""},
+        {"utf-16le", wide + std::string("\x80\x00\r\0\n\0", 6), true, "\"comment\": \"\u0080\""},
     };
     for (const Case& c : cases) {
         const std::string bytes = std::string(c.encoding) == "utf-16le" ? c.rows : "name,type,device,comment\n" + c.rows;
@@ -548,6 +554,9 @@ TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
         ASSERT_TRUE(Inspect(bare, inspection, diagnostics));
         EXPECT_FALSE(inspection.exact);
         EXPECT_EQ(inspection.project.device.waitTimeMs, 200u) << "from the property section";
+        EXPECT_EQ(inspection.project.device.blockCollection + inspection.project.device.stringEncoding +
+                      inspection.project.device.stringByteOrder,
+                  project.device.blockCollection + project.device.stringEncoding + project.device.stringByteOrder);
         ASSERT_EQ(inspection.project.tags.size(), project.tags.size());
         for (size_t t = 0; t < project.tags.size(); ++t) EXPECT_EQ(inspection.project.tags[t].dims, project.tags[t].dims) << t;
         EXPECT_EQ(inspection.project.channels.size(), project.channels.size());
@@ -565,8 +574,12 @@ TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
     using testing_support::Node;
     const size_t d = *sim::AreaByName("D");
     const auto blob = testing_support::Blob(
-        Node(MakeVariable("", "", 21, 0, 0), {Node(MakeVariable("u", "u", 6, d, 10)), Node(MakeVariable("f", "f", 9, d, 20)),
-                                              Node(MakeVariable("s", "s", 12, d, 30, 0xFFFFFFFFu, 6))}),
+        Node(MakeVariable("", "", 21, 0, 0),
+             {Node(MakeVariable("u", "u", 6, d, 10)), Node(MakeVariable("f", "f", 9, d, 20)),
+              Node(MakeVariable("s", "s", 12, d, 30, 0xFFFFFFFFu, 6)),
+              // A project declares up to 8 dimensions.
+              Node(MakeVariable("n", "n", 21, d, 40), {Node(MakeVariable("[0,0,0,0,0,0,0,1]", "n[0,0,0,0,0,0,0,1]", 3, d, 40))}),
+              Node(MakeVariable("m", "m", 21, d, 50), {Node(MakeVariable("[0,0,0,0,0,0,0,0,0]", "m[0,0,0,0,0,0,0,0,0]", 3, d, 50))})}),
         {"u", "f", "s"});
     Inspection inspection;
     Diagnostics diagnostics;
@@ -575,7 +588,7 @@ TEST(ConfigTool, BlobsMadeElsewhereAreDescribedFromTheirTree)
     std::string tags;
     for (const Declaration& t : inspection.project.tags)
         tags += t.name + " " + t.type + " " + t.device + " " + std::to_string(t.length) + ";";
-    EXPECT_EQ(tags, "u uint32 D10 0;f float D20 0;s string D30 6;");
+    EXPECT_EQ(tags, "u uint32 D10 0;f float D20 0;s string D30 6;n int16 D40 0;");
     // Without a tree there is nothing to describe.
     EXPECT_FALSE(
         Inspect(WriteConfigBlob(WriteSectionedContainer({{SECTION_PROPERTIES, testing_support::PropertySection(200, 0, 0, 1)}}), {}),

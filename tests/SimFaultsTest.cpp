@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -91,6 +92,11 @@ TEST(SimFaultRecovery, DropsAndSilencesCostOnlyTheirOwnReads)
             EXPECT_GE(run.Channel().Reconnects(), 2u);
         }
     }
+    // A refused connection leaves no descriptor behind.
+    const auto open = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = open();
+    for (int i = 0; i < 20; ++i) EXPECT_NE(fx5::TcpChannel("127.0.0.1", 1).PrepareSend(), 0);
+    EXPECT_EQ(open(), before);
 }
 
 TEST(SimFaultRecovery, ALateAnswerIsNeverTakenForTheNextRequest)

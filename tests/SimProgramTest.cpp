@@ -257,7 +257,8 @@ TEST(SimReplay, A4EAnswerTakesTheSerialOfTheRequestItAnswers)
 TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
 {
     const std::string seed = testing_support::TempPath("fx5sim-seed.json"), saved = testing_support::TempPath("fx5sim-saved.json");
-    std::ofstream(seed) << R"({"D0": 7, "D100": 1234, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
+    std::ofstream(seed)
+        << R"({"D0": 7, "D100": 1234, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
                               "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000})";
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
     ASSERT_TRUE(sim.Running());
@@ -274,7 +275,8 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     // Every entry in the form it was given; what the simulator computes
     // (SM400, the clock) is not saved.
     const nlohmann::json back = nlohmann::json::parse(testing_support::FileText(saved), nullptr, false);
-    EXPECT_EQ(back, nlohmann::json::parse(R"({"D0": 7, "D100": 1234, "D101": 5, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
+    EXPECT_EQ(back,
+              nlohmann::json::parse(R"({"D0": 7, "D100": 1234, "D101": 5, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
                                               "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "X17": true, "W1F": 31,
                                               "LZ1": 70000})"));
 
