@@ -139,17 +139,24 @@ bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, st
 {
     json document = json::object();
     // Words a dword, float or string form covers are written by that form alone.
-    // A word whose only bits are written as bits needs no number of its own.
+    // A word or double word whose only bits are written as bits needs no
+    // number of its own.
     std::set<std::pair<size_t, uint32_t>> covered;
-    std::map<std::pair<size_t, uint32_t>, uint16_t> bitsOfWords;
+    std::map<std::pair<size_t, uint32_t>, uint32_t> bitsOf;
     for (const MemoryForm& form : layout) {
         document[sim::FormatDeviceAddress(form.at)] = FormValue(memory, form);
         if (form.kind != "bit") {
             for (uint32_t i = 0; i < form.words; ++i) covered.insert({form.at.area, form.at.number + i});
         } else if (memory.Area(form.at.area).unit == sim::DeviceUnit::Word) {
-            bitsOfWords[{form.at.area, form.at.number + *form.at.bit / 16}] |= static_cast<uint16_t>(1u << (*form.at.bit % 16));
+            bitsOf[{form.at.area, form.at.number + *form.at.bit / 16}] |= 1u << (*form.at.bit % 16);
+        } else if (memory.Area(form.at.area).unit == sim::DeviceUnit::DoubleWord) {
+            bitsOf[{form.at.area, form.at.number}] |= 1u << *form.at.bit;
         }
     }
+    const auto unlessOnlyBits = [&bitsOf](size_t area, uint32_t number, uint32_t value) {
+        const auto bits = bitsOf.find({area, number});
+        return (value & ~(bits == bitsOf.end() ? 0u : bits->second)) != 0;
+    };
     const auto& areas = sim::DeviceAreas();
     for (size_t a = 0; a < areas.size(); ++a) {
         switch (areas[a].unit) {
@@ -162,14 +169,13 @@ bool SaveMemoryFile(const std::string& path, const sim::DeviceMemory& memory, st
             for (uint32_t n = 0; n < areas[a].points; ++n) {
                 if (covered.count({a, n}) || sim::IsComputedDevice(areas[a].name, n)) continue;
                 const uint16_t w = memory.GetWord(a, n);
-                const auto bits = bitsOfWords.find({a, n});
-                if ((w & ~(bits == bitsOfWords.end() ? 0u : bits->second)) != 0)
-                    document[sim::FormatDeviceAddress({a, n, std::nullopt})] = w;
+                if (unlessOnlyBits(a, n, w)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = w;
             }
             break;
         case sim::DeviceUnit::DoubleWord:
             for (uint32_t n = 0; n < areas[a].points; ++n)
-                if (const uint32_t d = memory.GetDword(a, n)) document[sim::FormatDeviceAddress({a, n, std::nullopt})] = d;
+                if (const uint32_t d = memory.GetDword(a, n); unlessOnlyBits(a, n, d))
+                    document[sim::FormatDeviceAddress({a, n, std::nullopt})] = d;
             break;
         }
     }
