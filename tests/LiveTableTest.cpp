@@ -91,6 +91,7 @@ TEST(TableLayout, FitsTheWindowAndPagesTheRows)
         EXPECT_EQ(all.find("reads") != std::string::npos, width == 120) << "a narrow window drops the least needed column";
     }
     EXPECT_EQ(LayOutTable(view, 120, 0, 0).lines.size(), 1u + 50 + 1 + 1 + 2) << "unbounded: every row and message";
+    EXPECT_EQ(LayOutTable(view, 120, 3, 0).lines.size(), 3u) << "a window too low for the table's frame";
 }
 
 // fx5-run on a pseudo-terminal of the given size for about two seconds;

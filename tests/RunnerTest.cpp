@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -628,20 +629,40 @@ TEST(FxRunOutput, RecordsQuoteAndEscapeTheTextsTheyCarry)
                                     R"(,"device":"P","status":2,"meaning":"no response within the wait time"})"
                                     "\n"},
     };
-    for (const auto& [format, expected] : formats) {
+    // What `write` puts in a reporter of `format`.
+    const auto output = [](fx5run::Format format, const std::function<void(fx5run::Reporter&)>& write) {
         std::FILE* file = std::tmpfile();
-        ASSERT_NE(file, nullptr);
         fx5run::Reporter reporter(format, file);
-        reporter.Begin();
-        reporter.OnEvent(value);
-        reporter.OnEvent(failure);
+        write(reporter);
         std::rewind(file);
         std::string written;
         for (int c; (c = std::fgetc(file)) != EOF;) written += static_cast<char>(c);
         std::fclose(file);
+        return written;
+    };
+    for (const auto& [format, expected] : formats) {
+        const std::string written = output(format, [&](fx5run::Reporter& reporter) {
+            reporter.Begin();
+            reporter.OnEvent(value);
+            reporter.OnEvent(failure);
+        });
         const std::regex time(R"(\{"time":"[^"]*"|[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]{12}Z)");
         EXPECT_EQ(std::regex_replace(written, time, ""), expected);
     }
+    // The table keeps the last six messages, a failure among them with its meaning.
+    const std::string table = output(fx5run::Format::Table, [&](fx5run::Reporter& reporter) {
+        for (int i = 0; i < 7; ++i) {
+            fx5run::Event note;
+            note.device = "P";
+            note.text = "note " + std::to_string(i);
+            reporter.OnEvent(note);
+        }
+        reporter.OnEvent(failure);
+        reporter.EndLive({});
+    });
+    EXPECT_EQ(table.find("P: note 1\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("P: note 2\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("P: no response (no response within the wait time)\n"), std::string::npos) << table;
 }
 
 } // namespace

@@ -259,7 +259,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     const std::string seed = testing_support::TempPath("fx5sim-seed.json"), saved = testing_support::TempPath("fx5sim-saved.json");
     std::ofstream(seed)
         << R"({"D0": 7, "D100": 1234, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
-                              "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000})";
+                              "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000, "LZ2.17": true})";
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
@@ -270,6 +270,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     EXPECT_EQ(client.ReadWords(code::D, 5, 1), std::vector<uint16_t>{8});
     EXPECT_EQ(client.ReadBits(code::X, 15, 1), std::vector<bool>{true}) << "X17 is device 15";
     EXPECT_EQ(client.ReadWords(code::W, 31, 1), std::vector<uint16_t>{31}) << "W1F is device 31";
+    EXPECT_EQ(Hex(client.Request(0x0403, 0, {0, 1, 2, 0, 0, code::LZ}).data), "00000200") << "LZ2.17";
     EXPECT_EQ(client.WriteWords(code::D, 101, {5}), 0);
     EXPECT_EQ(sim.Stop().status, 0);
     // Every entry in the form it was given; what the simulator computes
@@ -278,7 +279,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     EXPECT_EQ(back,
               nlohmann::json::parse(R"({"D0": 7, "D100": 1234, "D101": 5, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
                                               "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "X17": true, "W1F": 31,
-                                              "LZ1": 70000})"));
+                                              "LZ1": 70000, "LZ2.17": true})"));
 
     // The saved file seeds the same memory again.
     fx5::SimProcess again(FX5_SIM_PATH, {"--memory", saved});
@@ -346,6 +347,7 @@ TEST(SimUsage, FaultsSwitchFromStandardInputWithinTheirLimits)
         {"delay=3600001", "faults: 'delay=3600001' is not one of", 0xFFFF},
         {"close-after=-1", "faults: 'close-after=-1' is not one of", 0xFFFF},
         {"delay=3600000 none end-code=C051", "faults: delay=3600000 none end-code=C051", 0xC051},
+        {"wrong-routing split", "faults: wrong-routing split", 0},
         {"none", "faults: none", 0},
     };
     for (const Step& s : steps) {
