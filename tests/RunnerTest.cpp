@@ -461,6 +461,7 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--project", Project(), "--write", "nonsense"}, 2, "TAG=VALUE"},
         {{"--device", "x"}, 2, "NAME=HOST:PORT:PROJECT"},
         {{"--device", "p=127.0.0.1:80x:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
+        {{"--device", "p=127.0.0.1:65535:" + Project(), "--cycles", "1"}, 1, "p: no value was delivered in the run"},
         {{"--device", "p=:5000:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
         {{"--device", "=127.0.0.1:5000:" + Project()}, 2, "NAME=HOST:PORT:PROJECT"},
         {{"--project", Project(), "--device", "p=127.0.0.1:5000:" + Project()}, 2, "--project excludes --device"},

@@ -38,7 +38,7 @@ public:
     int Collect() { return m_device->CollectDevData(kFlags, 2); }
     double Value(int channel) const { return store.Number(channel); }
     RecordingStore store;
-    const fx5::TcpChannel& Channel() const { return m_channel; }
+    fx5::TcpChannel& Channel() { return m_channel; }
 
 private:
     static std::vector<std::string> Arguments(std::vector<std::string> faults)
@@ -78,6 +78,8 @@ TEST(SimFaultRecovery, DropsAndSilencesCostOnlyTheirOwnReads)
     for (const std::vector<std::string>& faults : {std::vector<std::string>{"--close-after", "2"}, {"--silent-every", "2"}}) {
         DriverOverTcp run(faults);
         ASSERT_TRUE(run.Ready());
+        std::string told;
+        run.Channel().OnEvent([&told](const std::string& text) { told += text + "\n"; });
         int good = 0;
         for (int i = 0; i < 12; ++i) {
             const int status = run.Collect();
@@ -90,6 +92,7 @@ TEST(SimFaultRecovery, DropsAndSilencesCostOnlyTheirOwnReads)
         EXPECT_LT(good, 12) << faults[0] << ": the fault shows";
         if (faults[0] == "--close-after") {
             EXPECT_GE(run.Channel().Reconnects(), 2u);
+            EXPECT_NE(told.find(" lost (closed by the peer); reconnecting\n"), std::string::npos) << told;
         }
     }
     // A refused connection leaves no descriptor behind.

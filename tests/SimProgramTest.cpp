@@ -150,7 +150,18 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         }
         return out;
     };
+    // A block read of `count` one-word blocks of D.
+    const auto blocks = [](uint8_t count) {
+        std::vector<uint8_t> out = {count, 0};
+        for (unsigned i = 0; i < count; ++i) {
+            SlmpClient::PutDevice(out, code::D, i);
+            SlmpClient::Put16(out, 1);
+        }
+        return out;
+    };
     const Case cases[] = {
+        {"120 blocks", 0x0406, 0, blocks(120), 0},
+        {"121 blocks", 0x0406, 0, blocks(121), 0xC051},
         {"3 584 bits", 0x0401, 1, Device(code::M, 0, 3584), 0},
         {"3 585 bits", 0x0401, 1, Device(code::M, 0, 3585), 0xC051},
         {"160 word points written at random", 0x1402, 0, randomWrite(160, 0), 0},
@@ -223,7 +234,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
 #ifdef SLMP_DISSECTOR_PATH
     // The dissector warns of the batches over the controller's limits.
     EXPECT_EQ(Tshark(capture, "-Y slmp.points_over_limit -T fields -e _ws.col.Info", sim.Port()),
-              "Request: batch read bits M0, 3585 points\nRequest: batch read words D0, 961 points\n");
+              "Request: block read 121 blocks\nRequest: batch read bits M0, 3585 points\nRequest: batch read words D0, 961 points\n");
 #endif
 }
 
@@ -390,7 +401,7 @@ TEST(SimUsage, ARemotePasswordLocksEachConnectionUntilItUnlocks)
 // the latch relays, drops every connection and restarts in RUN.
 TEST(SimUsage, ARemoteResetRestartsTheCpuAndDropsEveryConnection)
 {
-    fx5::SimProcess sim(FX5_SIM_PATH, {});
+    fx5::SimProcess sim(FX5_SIM_PATH, {"--verbose"});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port()), other(sim.Port());
     ASSERT_EQ(client.WriteWords(code::D, 0, {42}), 0);
@@ -400,6 +411,13 @@ TEST(SimUsage, ARemoteResetRestartsTheCpuAndDropsEveryConnection)
     EXPECT_EQ(client.Request(0x1006, 0, {0x01, 0x00}).endCode, 0) << "answered before the drop";
     EXPECT_TRUE(client.ClosedByPeer(2000));
     EXPECT_TRUE(other.ClosedByPeer(2000));
+    // A connection while it restarts is refused, and the request log says why.
+    SlmpClient early(sim.Port());
+    EXPECT_TRUE(early.ClosedByPeer(2000));
+    std::string line;
+    bool logged = false;
+    while (!logged && sim.ReadLine(line, 2000)) logged = line.find("closed: the CPU restarts after a remote RESET") != std::string::npos;
+    EXPECT_TRUE(logged);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     SlmpClient after(sim.Port());
     EXPECT_EQ(after.ReadWords(code::D, 0, 1), std::vector<uint16_t>{0});

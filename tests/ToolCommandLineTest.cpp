@@ -93,7 +93,7 @@ TEST(ToolPages, EveryOptionIsOnItsPage)
     };
     for (const Tool& t : tools) {
         std::string help;
-        fx5::RunToEnd(t.program, t.arguments, help, true);
+        EXPECT_EQ(fx5::RunToEnd(t.program, t.arguments, help, true), 0) << t.program;
         const std::string page = FileText(std::string(FX5_SOURCE_DIR) + "/docs/" + t.page);
         const std::string man = FileText(std::string(FX5_SOURCE_DIR) + "/docs/man/" + t.man);
         ASSERT_FALSE(page.empty()) << t.page;
