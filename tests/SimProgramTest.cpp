@@ -132,33 +132,23 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         std::vector<uint8_t> data;
         uint16_t endCode;
     };
+    // `out` followed by `count` devices of one code, every second number
+    // from `first`, each followed by `each`.
+    const auto points = [](std::vector<uint8_t> out, uint8_t device, uint32_t first, unsigned count, std::vector<uint8_t> each) {
+        for (unsigned i = 0; i < count; ++i) {
+            SlmpClient::PutDevice(out, device, first + 2 * i);
+            out.insert(out.end(), each.begin(), each.end());
+        }
+        return out;
+    };
     // A random write of word and double-word points of D: within 1 920 bytes
     // at 12 a word point and 14 a double-word point.
-    const auto randomWrite = [](uint8_t words, uint8_t dwords) {
-        std::vector<uint8_t> out = {words, dwords};
-        for (unsigned i = 0; i < words + dwords; ++i) {
-            SlmpClient::PutDevice(out, code::D, 2 * i);
-            out.insert(out.end(), i < words ? 2 : 4, 0);
-        }
-        return out;
+    const auto randomWrite = [&points](uint8_t words, uint8_t dwords) {
+        return points(points({words, dwords}, code::D, 0, words, {0, 0}), code::D, 2u * words, dwords, {0, 0, 0, 0});
     };
-    const auto randomBits = [](unsigned points) {
-        std::vector<uint8_t> out = {static_cast<uint8_t>(points)};
-        for (unsigned i = 0; i < points; ++i) {
-            SlmpClient::PutDevice(out, code::M, i);
-            out.push_back(1);
-        }
-        return out;
-    };
+    const auto randomBits = [&points](uint8_t count) { return points({count}, code::M, 0, count, {1}); };
     // A block read of `count` one-word blocks of D.
-    const auto blocks = [](uint8_t count) {
-        std::vector<uint8_t> out = {count, 0};
-        for (unsigned i = 0; i < count; ++i) {
-            SlmpClient::PutDevice(out, code::D, i);
-            SlmpClient::Put16(out, 1);
-        }
-        return out;
-    };
+    const auto blocks = [&points](uint8_t count) { return points({count, 0}, code::D, 0, count, {1, 0}); };
     const Case cases[] = {
         {"120 blocks", 0x0406, 0, blocks(120), 0},
         {"121 blocks", 0x0406, 0, blocks(121), 0xC051},
