@@ -43,8 +43,6 @@ enum class CpuState { Run, Stop, Pause };
 // SD210-SD216): refreshed before every request, never saved.
 bool IsComputedDevice(const std::string& areaName, uint32_t number);
 
-constexpr size_t kRequestHeaderBytes = 9; // up to and including the data length
-
 // Size of the first complete request in `data`, 0 while incomplete or
 // when the bytes are not a request.
 size_t CompleteRequestSize(const uint8_t* data, size_t size);

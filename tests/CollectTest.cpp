@@ -114,37 +114,6 @@ TEST_F(Collection, EveryDataTypeCode)
     for (size_t h = 0; h < rows.size(); ++h) EXPECT_EQ(store.Number(static_cast<int>(h)), cases[h].value) << "case " << h;
 }
 
-TEST_F(Collection, StringsInBothEncodingsAndOrders)
-{
-    struct Case {
-        unsigned encoding, order;
-        std::vector<uint16_t> words;
-        const char* text;
-    };
-    const Case cases[] = {
-        {0, 1, {0x4241, 0x4443, 0x0045}, "ABCDE"}, {0, 0, {0x4142, 0x4344, 0x4500}, "ABCDE"},
-        {0, 1, {0xD0D6, 0x0041}, "中A"},           {1, 1, {0x0041, 0x4E2D, 0x0000}, "A中"},
-        {1, 0, {0x4100, 0x2D4E, 0x0000}, "A中"},   {9, 9, {0x4241, 0x4443, 0x0045}, "ABCDE"}, // neither stored: GB18030, low byte first
-    };
-    const size_t d = *sim::AreaByName("D");
-    for (const Case& c : cases) {
-        for (size_t i = 0; i < 5; ++i) memory.SetWord(d, 300 + static_cast<uint32_t>(i), i < c.words.size() ? c.words[i] : 0);
-        Build({MakeRow(REG_D, 300, CHLCODE_STRING, 10), MakeRow(REG_D, 305, CHLCODE_WUB)}, DATATYPE_STRING);
-        if (c.encoding > 1) {
-            layer->Dev().m_arDevParam.SetSize(PARAM_ENCODING);
-        } else {
-            layer->Dev().m_arDevParam[PARAM_ENCODING] = c.encoding;
-            layer->Dev().m_arDevParam[PARAM_DECODEORDER] = c.order;
-        }
-        Plan();
-        ASSERT_EQ(comm.requests().size(), 0u);
-        CollectAll();
-        EXPECT_EQ(store.Text(0), c.text) << c.encoding << c.order;
-        EXPECT_EQ(Hex(comm.requests().front()), "500000FFFF03000C001000010400002C0100A80600");
-        comm.ClearRequests();
-    }
-}
-
 TEST_F(Collection, RanksCycleAndOnlyWantedRanksAreRead)
 {
     Build({MakeRow(REG_D, 0, CHLCODE_WUB), MakeRow(REG_D, 100, CHLCODE_WUB), MakeRow(REG_M, 0, CHLCODE_BITDEVICE)});

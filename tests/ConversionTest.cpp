@@ -161,17 +161,6 @@ TEST(NumericConvert, HostIntegerChannelsTruncateAndKeep32BitsInsteadOfAnUndefine
     for (const Case& c : cases) EXPECT_EQ(CDevServer::Double2HostInt(c.value), c.expected) << c.value;
 }
 
-// Every byte value, as the C library reads a single hex digit.
-TEST(StringToNumber, HexDigitsOfEveryByteValue)
-{
-    for (int c = 0; c < 256; ++c) {
-        const char text[2] = {static_cast<char>(c), 0};
-        char* end = nullptr;
-        const long parsed = c != 0 && std::isxdigit(c) ? std::strtol(text, &end, 16) : -1;
-        EXPECT_EQ(HexDigitValue(static_cast<char>(c)), parsed) << "byte " << c;
-    }
-}
-
 TEST(StringToNumber, ConvertsThroughTheFormatTable)
 {
     struct Case {

@@ -141,41 +141,6 @@ TEST(Accessor, VersionGateStopsAndRestoresForwarding)
     EXPECT_EQ(orphan.SetValueByChannel(0, 1), static_cast<int>(0x80000000u));
 }
 
-TEST(CoreLayer, CommunicationHandOverClassifiesTheLink)
-{
-    sim::DeviceMemory memory;
-    sim::SlmpHandler handler(memory);
-    sim::ModelComm comm(handler);
-    RowLayer layer(nullptr, {});
-    struct Case {
-        int linkKind, result, stored;
-    };
-    for (const Case c :
-         {Case{1, 0, 2}, Case{2, 0, 1}, Case{3, static_cast<int>(0x80000001u), 1}, Case{0, static_cast<int>(0x80000001u), 1}}) {
-        comm.faults().linkKind = c.linkKind;
-        EXPECT_EQ(layer.UpdataCommunication(&comm), c.result);
-        EXPECT_EQ(layer.Data().m_nLinkKind, c.stored);
-        EXPECT_EQ(layer.Data().m_pComm, &comm);
-    }
-}
-
-TEST(CoreLayer, ValueArraysFollowTheLastNonZeroCount)
-{
-    RowLayer fresh(nullptr, {});
-    fresh._InitValueArray(0);
-    EXPECT_EQ(fresh.ChannelNum(), 0);
-    EXPECT_EQ(fresh.Values().GetSize(), 1);
-
-    RowLayer layer(nullptr, {});
-    const int steps[][2] = {{5, 6}, {0, 6}, {3, 4}, {-1, 4}};
-    for (auto [count, size] : steps) {
-        layer._InitValueArray(count);
-        EXPECT_EQ(layer.Values().GetSize(), size);
-        EXPECT_EQ(layer.CollectFlags().GetSize(), size);
-        EXPECT_EQ(layer.Texts().GetSize(), size);
-    }
-}
-
 TEST(CoreLayer, PendingAddressBlocksCollection)
 {
     sim::DeviceMemory memory;

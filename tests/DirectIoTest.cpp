@@ -140,46 +140,6 @@ TEST_F(DirectIo, ReadCommandsDeliverToHostVariables)
     EXPECT_EQ(Var("st"), 0);
 }
 
-// A read result takes the type of the host variable it goes to: an integer
-// variable gets the value rounded half away from zero (a 32-bit unsigned
-// value keeps its bits), a double one the value as it is; a text variable
-// cannot take a number: it is left as it was and the command reports, as
-// its positive code, that the result was not delivered.
-TEST_F(DirectIo, ReadResultsTakeTheTypeOfTheirHostVariable)
-{
-    const auto floatBits = [](float f) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, sizeof bits);
-        return bits;
-    };
-    memory.SetDword(d, 400, floatBits(2.5f));
-    memory.SetDword(d, 402, floatBits(-2.5f));
-    memory.SetDword(d, 404, floatBits(0.4f));
-    memory.SetDword(d, 406, 4000000000u);
-    memory.SetWord(d, 408, static_cast<uint16_t>(-5));
-    struct Case {
-        const char* text;
-        StoreValue initial;
-        int result;
-        StoreValue expected;
-    };
-    const Case cases[] = {
-        {"READ(D,400,DF=v)", 0, 0, 3},
-        {"READ(D,402,DF=v)", 0, 0, -3},
-        {"READ(D,404,DF=v)", 7, 0, 0},
-        {"READ(D,406,DUB=v)", 0, 0, static_cast<int>(4000000000u - 4294967296.0)},
-        {"READ(D,408,WB=v)", 0, 0, -5},
-        {"READ(D,400,DF=v)", 0.0, 0, 2.5},
-        {"READ(D,400,DF=v)", std::string("kept"), -ENGINE_NOT_DELIVERED, std::string("kept")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        store.variables["v"] = c.initial;
-        EXPECT_EQ(Run(c.text), c.result);
-        EXPECT_EQ(store.variables["v"], c.expected);
-    }
-}
-
 TEST_F(DirectIo, WriteCommandsLandInTheController)
 {
     const size_t y = *sim::AreaByName("Y"), lcn = *sim::AreaByName("LCN"), b = *sim::AreaByName("B");

@@ -1,9 +1,6 @@
-// Result codes and statuses in words, and the one end-code table the
-// driver's texts, the simulator's answers and the runner share.
+// Result codes and statuses in words.
 #include <gtest/gtest.h>
 
-#include "protocol/EndCodes.h"
-#include "sim/SlmpHandler.h"
 #include "vi5z_uvevarov_ave/ResultCodes.h"
 
 namespace {
@@ -36,18 +33,6 @@ TEST(ResultCodes, StatusesAndResultsReadAsTheirMeaning)
     ASSERT_NE(DevCtrlResult(DEVCTRL_NO_ROW), nullptr);
     EXPECT_STREQ(DevCtrlResult(DEVCTRL_NO_ROW)->name, "DEVCTRL_NO_ROW");
     EXPECT_EQ(DevCtrlResult(12345), nullptr);
-}
-
-TEST(ResultCodes, EveryEndCodeTheSimulatorAnswersWithHasAMeaning)
-{
-    for (uint16_t code : {sim::endcode::kOk, sim::endcode::kNotWhileRunning, sim::endcode::kPointsOutOfRange,
-                          sim::endcode::kRandomPointsOutOfRange, sim::endcode::kDeviceOutOfRange, sim::endcode::kUnsupportedCommand,
-                          sim::endcode::kDeviceNotFound, sim::endcode::kWrongUnit, sim::endcode::kLengthMismatch}) {
-        const slmp::EndCodeInfo* info = slmp::FindEndCode(code);
-        ASSERT_NE(info, nullptr) << std::hex << code;
-        EXPECT_GT(std::string(info->meaning).size(), 10u);
-    }
-    for (unsigned i = 1; i < slmp::kEndCodeCount; ++i) EXPECT_LT(slmp::kEndCodes[i - 1].code, slmp::kEndCodes[i].code) << "ascending";
 }
 
 } // namespace

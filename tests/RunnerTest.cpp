@@ -478,6 +478,7 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
         {{"--project", Project(), "--host", "127.0.0.1", "--capture", "/nonexistent/x.pcap"},
          1,
          "/nonexistent/x.pcap: cannot write the capture: "},
+        {{"--project", Project(), "--host", "127.0.0.1", "--cycles", "1"}, 1, "cannot connect to 127.0.0.1:5000"},
         {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--cycles", "1", "--format", "csv"},
          1,
          ",PLC1,,,,2,no response within the wait time\n"},

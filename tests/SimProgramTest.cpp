@@ -444,14 +444,20 @@ TEST(SimAnimation, TheDocumentedDevicesMove)
     fx5::SimProcess sim(FX5_SIM_PATH, {"--animate"});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
-    const std::vector<uint16_t> before = client.ReadWords(code::D, 0, 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    const std::vector<uint16_t> after = client.ReadWords(code::D, 0, 1);
-    ASSERT_EQ(before.size(), 1u);
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_GE(after[0] - before[0], 2) << "D0 counts every 100 ms";
-    const std::vector<uint16_t> text = client.ReadWords(code::D, 10, 1);
-    EXPECT_EQ(text, std::vector<uint16_t>{0x3D54}) << "\"T=\"";
+    // One read is one moment: D1 ramps with D0, D10 on shows its seconds,
+    // each tick through the second where tenths and seconds part.
+    uint16_t seen = 0;
+    for (int i = 0; i < 150 && seen < 22; ++i) {
+        const std::vector<uint16_t> now = client.ReadWords(code::D, 0, 13);
+        ASSERT_EQ(now.size(), 13u);
+        EXPECT_EQ(now[1], now[0] % 101);
+        std::string text;
+        for (size_t w = 10; w < 13; ++w) text += {static_cast<char>(now[w] & 0xFF), static_cast<char>(now[w] >> 8)};
+        EXPECT_EQ(text.c_str(), "T=" + std::to_string(now[0] / 10));
+        seen = now[0];
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    EXPECT_GE(seen, 22) << "D0 counts every 100 ms";
 }
 
 TEST(SimRobustness, BadClientsCostOnlyTheirOwnConnection)

@@ -97,19 +97,6 @@ TEST_F(TagDriver, BlobBindsEveryChannelToItsTag)
     EXPECT_EQ(logLines.size(), 4u);
 }
 
-TEST_F(TagDriver, PropertiesBeforeTheLoadHoldTheirDefaults)
-{
-    EXPECT_EQ(Init({}), static_cast<int>(0x80000001u));
-    auto wait = driver->Properties()->getPropertyFromName(KVSG::PropertyKey("通讯等待时间").c_str());
-    ASSERT_TRUE(wait);
-    EXPECT_EQ(wait->GetProValueInt(), 200);
-    EXPECT_NE(KVSG::PropertyKey("通讯等待时间"), std::string("通讯等待时间")) << "names are stored as GB18030";
-    auto method = driver->Properties()->getPropertyFromName(KVSG::PropertyKey("分块采集方式").c_str());
-    EXPECT_EQ(method->GetEumList(), (std::vector<std::string>{"0 - 按最大长度分块", "1 - 按连续地址分块"}));
-    EXPECT_EQ(driver->Properties()->size(), 4u);
-    EXPECT_EQ(logLines.size(), 1u) << "the time is logged even for a refused blob";
-}
-
 TEST_F(TagDriver, TruncatedOrCraftedBlobsAreRefusedOrEndTheChannelListAndTheDeviceStaysUsable)
 {
     const std::vector<unsigned char> good = Blob(PlantTree(), kPaths);
