@@ -122,6 +122,11 @@ TEST_F(Collection, RanksCycleAndOnlyWantedRanksAreRead)
     for (int call = 0; call < 6; ++call) ASSERT_EQ(Collect(), 0);
     ASSERT_EQ(comm.requests().size(), 6u);
     EXPECT_EQ(comm.requests()[0], comm.requests()[3]) << "after the last rank the cycle starts again";
+    // A rank is wanted for a flag of exactly 1 on one of its rows.
+    CArray<int, int> wanted;
+    for (int f : {0, 1, 0, 3}) wanted.Add(f);
+    EXPECT_EQ(layer->_InitCheckcollectFlag(wanted, 0), 1);
+    EXPECT_EQ(layer->_InitCheckcollectFlag(wanted, 1) + layer->_InitCheckcollectFlag(wanted, 2), 0);
     // A reference change starts the cycle again.
     comm.ClearRequests();
     ASSERT_EQ(Collect(), 0);

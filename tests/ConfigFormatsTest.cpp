@@ -1,5 +1,5 @@
 // Stored formats: properties, property section, container, tag records,
-// tree stream and path lookup.
+// tree stream and path lookup; channel generation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,6 +51,8 @@ TEST(DeviceProperty, ChecksAndForms)
     EXPECT_EQ(e.GetProValueInt(), 7);
     EXPECT_EQ(e.GetProValueStr(), "");
     EXPECT_EQ(e.GetRange(), (std::pair<double, double>{0.0, 0.0}));
+    e.SetProValueDouble(0.6);
+    EXPECT_EQ(e.GetProValueInt(), 1) << "an option index stored as a double";
 
     DevicePropertyConfigWraper set;
     EXPECT_EQ(set.insert(20000, std::make_shared<PropertyWraper<unsigned int>>(general)), 0);
@@ -349,6 +351,56 @@ TEST(TagPath, RewritesTheIndexItNames)
         const bool done = RewriteTagPathIndex(c.path, c.offset, c.which, out);
         EXPECT_EQ(done ? out : "refused", c.rewritten ? c.rewritten : "refused") << c.path << " which " << c.which;
     }
+}
+
+TEST(ChannelGeneration, ExpandsRequests)
+{
+    struct Case {
+        int type, option, length, count, rw;
+        const char* address;
+        std::vector<std::string> names;
+        const char* next;
+    };
+    const Case cases[] = {
+        {REG_D, 16, -1, 2, 2, "100", {"读写DWUB0100", "读写DWUB0101"}, "102"},
+        {REG_D, 20, -1, 2, 2, "100", {"读写DDB0100", "读写DDB0102"}, "104"},
+        {REG_D, 14, -1, 3, 2, "100", {"读写D0100_14", "读写D0100_15", "读写D0101_00"}, "101"},
+        {REG_D, 23, 10, 2, 2, "100", {"读写DSTR0100_10", "读写DSTR0105_10"}, "110"},
+        {REG_LCN, 33, -1, 2, 2, "5", {"读写LCNDB0005", "读写LCNDB0006"}, "7"},
+        {REG_B, 0, -1, 1, 2, "255", {"读写B00FF"}, "256"},
+        {REG_X, 0, -1, 1, 2, "3", {"只读X0003"}, "4"},
+        {REG_D, 23, -1, 0, 2, "200_8", {"读写DSTR0200_8"}, "204"},
+        {REG_LZ, 31, -1, 2, 2, "1", {"读写LZ0001_31", "读写LZ0002_00"}, "2"},
+    };
+    for (const Case& c : cases) {
+        SChlInfo info;
+        info.m_nRegType = c.type;
+        info.m_nDataOption = c.option;
+        info.m_nLength = c.length;
+        info.m_nCount = c.count;
+        info.m_nRWFlag = c.rw;
+        info.m_strAddress = c.address;
+        CArray<CDevRow, CDevRow&> rows;
+        ASSERT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(info, rows), 1);
+        ASSERT_EQ(rows.GetSize(), static_cast<int>(c.names.size())) << c.address;
+        for (size_t i = 0; i < c.names.size(); ++i) EXPECT_STREQ(rows[static_cast<int>(i)].Name().c_str(), c.names[i].c_str());
+        EXPECT_STREQ(info.m_strAddress.c_str(), c.next);
+    }
+    SChlInfo string;
+    string.m_nRegType = REG_D;
+    string.m_nDataOption = 23;
+    string.m_nCount = 1;
+    string.m_nRWFlag = 2;
+    CArray<CDevRow, CDevRow&> one;
+    CDevBas::mfMakeDevRowsFromSChlInfo(string, one);
+    EXPECT_EQ(string.m_nLength, 60);
+    EXPECT_EQ(one[0].GetdwValue(ROW_BIT), 60u);
+    SChlInfo refused;
+    refused.m_nRegType = REG_D;
+    refused.m_nDataOption = -1;
+    EXPECT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(refused, one), 0);
+    refused.m_nRegType = 99;
+    EXPECT_EQ(CDevBas::mfMakeDevRowsFromSChlInfo(refused, one), 0);
 }
 
 } // namespace

@@ -28,6 +28,10 @@ TEST(ResultCodes, StatusesAndResultsReadAsTheirMeaning)
         {ENGINE_END_CODE - 0xC056, "controller end code C056: a device outside its area's range"},
         {ENGINE_WRITE_FAILED, "the write failed"},
         {21, "an answer of the wrong length (21 bytes)"},
+        // End codes 0000 to FFFF, and nothing past them.
+        {ENGINE_END_CODE, "controller end code 0000: normal completion"},
+        {ENGINE_END_CODE - 0xFFFF, "controller end code FFFF"},
+        {ENGINE_END_CODE - 0x10000, "result -65636"},
     };
     for (const Case& c : engine) EXPECT_EQ(EngineResultText(c.status), c.text) << c.status;
     ASSERT_NE(DevCtrlResult(DEVCTRL_NO_ROW), nullptr);
