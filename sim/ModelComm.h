@@ -53,7 +53,6 @@ public:
     int receiveCalls() const { return m_receives; }
     int selects() const { return m_selects; }
     const std::string& selected() const { return m_selected; }
-    size_t pendingBytes() const { return m_pending.size(); }
 
 private:
     SlmpHandler& m_handler;

@@ -463,6 +463,8 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
          R"(found "float", expected "integer", "double" or "text")"},
         {R"({"structs": {"H": {"members": [{"name": "h", "type": "int16", "offset": "0.3"}]}}, "tags": [{"name": "a", "type": "H", "device": "D0"}]})",
          "/structs/H/members/0", "a int16 must start on a whole word"},
+        {R"({"structs": {"H": {"members": [{"name": "h", "type": "bool", "offset": "0.16"}]}}})", "/structs/H/members/0/offset",
+         R"(found "0.16", expected words)"},
         {R"({"structs": {"H": {"members": [{"name": "h.x", "type": "int16", "offset": "0"}]}}, "tags": [{"name": "a", "type": "H", "device": "D0"}]})",
          "/structs/H/members/0/name", R"(found "h.x", expected a name)"},
         {R"({"device": {"stringEncoding": "unicode"}, "tags": [{"name": "a", "type": "string", "device": "D0", "length": 4}]})",

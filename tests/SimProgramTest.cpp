@@ -82,6 +82,7 @@ TEST_P(SimFrames, AClientOfAnotherOriginReadsAndWritesEveryForm)
     EXPECT_EQ(client.Request(0x1005, 0x0000, {0x01, 0x00}).endCode, 0x4013);
     // SM400 always ON, SM401 OFF; SD203 the state; SD210 on the clock's year.
     const uint8_t sm = 0x91, sd = 0xA9;
+    EXPECT_EQ(client.WriteBits(sm, 400, {false, true}), 0) << "taken, and set back before the next request";
     EXPECT_EQ(client.ReadBits(sm, 400, 2), (std::vector<bool>{true, false}));
     EXPECT_EQ(client.ReadWords(sd, 203, 1), std::vector<uint16_t>{0});
     EXPECT_GE(client.ReadWords(sd, 210, 1).at(0), 2026);
@@ -260,7 +261,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     const std::string seed = testing_support::TempPath("fx5sim-seed.json"), saved = testing_support::TempPath("fx5sim-saved.json");
     std::ofstream(seed)
         << R"({"D0": 7, "D100": 1234, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5}, "D400": {"string": "ABC"},
-                              "M5": true, "D5.3": true, "X17": 1, "W1F": 31, "LZ1": 70000, "LZ2.17": true})";
+                              "M5": true, "D5.3": true, "D6.2": 1, "X17": 1, "W1F": 31, "LZ1": 70000, "LZ2.17": true})";
     fx5::SimProcess sim(FX5_SIM_PATH, {"--memory", seed, "--save", saved});
     ASSERT_TRUE(sim.Running());
     SlmpClient client(sim.Port());
@@ -268,7 +269,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     EXPECT_EQ(client.ReadWords(code::D, 200, 2), (std::vector<uint16_t>{0x5678, 0x1234}));
     EXPECT_EQ(client.ReadWords(code::D, 300, 2), (std::vector<uint16_t>{0x0000, 0x3FC0}));
     EXPECT_EQ(client.ReadWords(code::D, 400, 2), (std::vector<uint16_t>{0x4241, 0x0043}));
-    EXPECT_EQ(client.ReadWords(code::D, 5, 1), std::vector<uint16_t>{8});
+    EXPECT_EQ(client.ReadWords(code::D, 5, 2), (std::vector<uint16_t>{8, 4}));
     EXPECT_EQ(client.ReadBits(code::X, 15, 1), std::vector<bool>{true}) << "X17 is device 15";
     EXPECT_EQ(client.ReadWords(code::W, 31, 1), std::vector<uint16_t>{31}) << "W1F is device 31";
     EXPECT_EQ(Hex(client.Request(0x0403, 0, {0, 1, 2, 0, 0, code::LZ}).data), "00000200") << "LZ2.17";
@@ -279,7 +280,7 @@ TEST(SimMemory, SeedFileLoadsAndSaveWritesBackTheSameForm)
     const nlohmann::json back = nlohmann::json::parse(testing_support::FileText(saved), nullptr, false);
     EXPECT_EQ(back,
               nlohmann::json::parse(R"({"D0": 7, "D100": 1234, "D101": 5, "D210": 9, "D200": {"dword": 305419896}, "D300": {"float": 1.5},
-                                              "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "X17": true, "W1F": 31,
+                                              "D400": {"string": "ABC"}, "M5": true, "D5.3": true, "D6.2": true, "X17": true, "W1F": 31,
                                               "LZ1": 70000, "LZ2.17": true})"));
 
     // The saved file seeds the same memory again.
@@ -360,6 +361,12 @@ TEST(SimUsage, FaultsSwitchFromStandardInputWithinTheirLimits)
         EXPECT_TRUE(next.received) << s.line;
         EXPECT_EQ(next.endCode, s.endCode) << s.line;
     }
+    // Two lines in one write: each taken whole, the last one counts.
+    std::string first, second;
+    ASSERT_TRUE(sim.WriteLine("end-code=C050\nend-code=C059"));
+    ASSERT_TRUE(sim.ReadLine(first, 2000) && sim.ReadLine(second, 2000));
+    EXPECT_EQ(first + "|" + second, "faults: end-code=C050|faults: end-code=C059");
+    EXPECT_EQ(client.Request(0x0401, 0, Device(code::D, 0, 1)).endCode, 0xC059);
 }
 
 // A remote password locks every connection until it unlocks with it; lock

@@ -49,6 +49,7 @@ TEST(Fx5ConfigCommand, ExitStatusesThroughFilesAndPipes)
         {config({"check", many}), 1, "... 10 more not shown\n60 mistakes"},
         {config({"compile", bad, "-o", dir + "never.bin"}), 1, "/tags/1/device: found D9000"},
         {config({"inspect", dir + "missing.bin"}), 1, "cannot be read"},
+        {config({"inspect", example}), 1, "structures.json: not a configuration blob: "},
         {config({}), 2, "subcommand"},
         {config({"compile", example}), 2, "--output"},
         {config({"frobnicate"}), 2, "subcommand"},
