@@ -239,6 +239,15 @@ TEST(FxRun, TraceShowsEveryExchangeWithItsEndCode)
                       errors);
         EXPECT_NE(errors.find(line), std::string::npos) << errors;
     }
+    // Each exchange shows its own answer: a refused read after a good one.
+    const std::string project = TempPath("ltn.json");
+    std::ofstream(project)
+        << R"({"tags": [{"name": "a", "type": "int16", "device": "D0"}, {"name": "t", "type": "uint32", "device": "LTN0"}],
+                                  "channels": [{"tag": "a"}, {"tag": "t"}]})";
+    std::string errors;
+    fx5::RunToEnd(FX5_RUN_PATH, RunnerArguments({"--project", project, "--cycles", "2", "--trace"}), errors);
+    EXPECT_NE(errors.find("PLC1 batch read words D0, 1 point: end code 0000"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("PLC1 random read, 1 point: end code C05B"), std::string::npos) << errors;
 }
 
 // A run of fx5-run against fx5-sim started with `faults`, captured; the

@@ -198,7 +198,7 @@ TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
     // A random bit write counts its points from its one count byte.
     EXPECT_EQ(client.Request(0x1402, 0x0001, {2, 5, 0, 0, code::M, 1, 6, 0, 0, code::M, 0}).endCode, 0);
     ASSERT_TRUE(sim.ReadLine(line, 3000));
-    EXPECT_NE(line.find("points=2 "), std::string::npos) << line;
+    EXPECT_NE(line.find(" random write bits points=2 "), std::string::npos) << line;
     // A command the controller lacks is named by its numbers.
     EXPECT_EQ(client.Request(0x0619, 0x0000, {}).endCode, 0xC059);
     ASSERT_TRUE(sim.ReadLine(line, 3000));
