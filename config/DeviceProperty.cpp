@@ -56,7 +56,6 @@ int DevicePropertyConfigWraper::insert(unsigned version, const Property& propert
     const std::string name = property->GetProName();
     if (m_properties.count(name)) return 1;
     m_properties.emplace(name, property);
-    m_insertOrder.emplace(name, property);
     m_versions.emplace(name, version);
     return 0;
 }

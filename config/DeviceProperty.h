@@ -183,7 +183,6 @@ public:
 
 private:
     std::unordered_map<std::string, Property> m_properties;
-    std::unordered_map<std::string, Property> m_insertOrder;
     std::unordered_map<std::string, unsigned> m_versions;
 };
 

@@ -118,6 +118,7 @@ TEST(PropertySection, EveryStoredKindOnANumberProperty)
         {"text that is no number refused", 3, text("abc"), 5},
         {"unknown kind", 9, {1, 0, 0, 0}, 5},
     };
+    EXPECT_EQ(utils::LoadLe32(testing_support::PropertySection(200, 0, 0, 1).data() + 28), 20000u) << "the driver's properties' version";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto target = std::make_shared<DevicePropertyConfigWraper>();
@@ -371,6 +372,7 @@ TEST(ChannelGeneration, ExpandsRequests)
         {REG_X, 0, -1, 1, 2, "3", {"只读X0003"}, "4"},
         {REG_D, 23, -1, 0, 2, "200_8", {"读写DSTR0200_8"}, "204"},
         {REG_LZ, 31, -1, 2, 2, "1", {"读写LZ0001_31", "读写LZ0002_00"}, "2"},
+        {REG_D, 16, -1, 1, 2, "x", {"读写DWUB0000"}, "1"}, // no digits: 0
     };
     for (const Case& c : cases) {
         SChlInfo info;

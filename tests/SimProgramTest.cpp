@@ -195,6 +195,7 @@ TEST(SimLimits, EveryLimitAnswersWithTheControllersEndCode)
         {"a random bit write shorter than its count", 0x1402, 1, Bytes("02 00000090 01"), 0xC061},
         {"a random bit write of a word device", 0x1402, 1, Bytes("01 000000A8 01"), 0xC05C},
         {"a random bit write past M32767", 0x1402, 1, Bytes("01 008000 90 01"), 0xC056},
+        {"a read past W7FFF", 0x0401, 0, Bytes("008000 B4 0100"), 0xC056},
         {"a block read of one byte", 0x0406, 0, {0}, 0xC061},
         {"a block read with its block cut", 0x0406, 0, Bytes("0100 000000"), 0xC061},
         {"a word block of a bit device", 0x0406, 0, Bytes("0100 00000090 0100"), 0xC05C},
