@@ -110,12 +110,12 @@ void Reporter::OnEvent(const Event& event)
     const std::string time = UtcNow();
     const int status = event.status.value_or(0);
     if (m_format == Format::Table) {
-        // A message line: the time of day to the millisecond, the device, the text.
-        const std::string said = time.substr(11, 12) + " " + event.device + ": ";
-        if (event.kind == Event::Message)
-            m_messages.push_back(said + event.text);
-        else if (event.kind == Event::Failure)
-            m_messages.push_back(said + StatusCell(status) + " (" + DeviceSession::Meaning(status) + ")");
+        // Values go to the table's rows; notes and failures become message
+        // lines: the time of day to the millisecond, the device, the text.
+        if (event.kind == Event::Value) return;
+        m_messages.push_back(
+            time.substr(11, 12) + " " + event.device + ": " +
+            (event.kind == Event::Message ? event.text : StatusCell(status) + " (" + DeviceSession::Meaning(status) + ")"));
         if (m_messages.size() > kTableMessages) m_messages.erase(m_messages.begin(), m_messages.end() - static_cast<long>(kTableMessages));
         return;
     }
