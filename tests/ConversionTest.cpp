@@ -55,6 +55,7 @@ TEST(NumericConvert, HexTextToNumberByCode)
         {"ff7f", 84, 2, 4, 32767.0},
         {"3G12", 83, 2, 4, 291.0},
         {"G1", 81, 2, 2, 0.0},
+        {"GGGG", 83, 2, 4, 0.0},
         {"3412 ", 83, 2, 4, 4660.0},
     };
     for (const FromHex& c : cases) {
