@@ -329,6 +329,9 @@ TEST(SimUsage, MistakesExitWithAStatusAndAMessage)
         EXPECT_EQ(fx5::RunToEnd(FX5_SIM_PATH, c.args, errors), c.status) << c.args[0];
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     }
+    // A program that cannot be started never passes for one that ran and succeeded.
+    std::string errors;
+    EXPECT_EQ(fx5::RunToEnd("/nonexistent", {}, errors), 127);
 }
 
 // Faults switched line by line on standard input: each line acknowledged

@@ -203,6 +203,10 @@ TEST(Fx5SimCommand, VerboseLogsOneLinePerRequest)
     EXPECT_EQ(client.Request(0x0619, 0x0000, {}).endCode, 0xC059);
     ASSERT_TRUE(sim.ReadLine(line, 3000));
     EXPECT_NE(line.find(" command 0619/0000 points=0 end=C059 "), std::string::npos) << line;
+    // A remote command's data counts no points.
+    EXPECT_EQ(client.Request(0x1001, 0x0000, {1, 0, 0, 0}).endCode, 0);
+    ASSERT_TRUE(sim.ReadLine(line, 3000));
+    EXPECT_NE(line.find(" remote RUN points=0 "), std::string::npos) << line;
     // Why a client is dropped: bytes that are no request, an ASCII frame,
     // a connection beyond the controller's 8, a request left half done.
     struct Drop {
