@@ -491,6 +491,8 @@ TEST(FxRun, MistakesExitWithAStatusAndAMessage)
          1,
          "/nonexistent/x.pcap: cannot write the capture: "},
         {{"--project", Project(), "--host", "127.0.0.1", "--cycles", "1"}, 1, "cannot connect to 127.0.0.1:5000"},
+        // A name no resolver can look up (an empty label): refused without asking any server.
+        {{"--project", Project(), "--host", "x..y", "--cycles", "1"}, 1, "cannot connect to x..y:5000 (no such host)"},
         {{"--project", Project(), "--host", "127.0.0.1", "--port", "1", "--cycles", "1", "--format", "csv"},
          1,
          ",PLC1,,,,2,no response within the wait time\n"},
