@@ -494,10 +494,13 @@ TEST(ConfigTool, EveryClassOfMistakeIsNamedWithItsPlace)
     ASSERT_EQ(imported.skipped.size(), 2u);
     EXPECT_NE(imported.skipped[0].find("labels.csv:6: motor: data type \"Motor\" is a structure"), std::string::npos);
     EXPECT_NE(imported.skipped[1].find("labels.csv:7: long: data type \"FLOAT [Double Precision]\" is not supported"), std::string::npos);
-    diagnostics.clear();
-    EXPECT_FALSE(ImportLabels("cols.csv", "name,device\na,M0\n", "auto", true, imported, diagnostics));
-    ASSERT_EQ(diagnostics.size(), 1u);
-    EXPECT_EQ(diagnostics[0].where + " " + diagnostics[0].message, "cols.csv:1 no column titled \"Data Type\"");
+    for (const auto& [text, said] :
+         {std::pair{"name,device\na,M0\n", "cols.csv:1 no column titled \"Data Type\""}, std::pair{"\n", "cols.csv no column titles"}}) {
+        diagnostics.clear();
+        EXPECT_FALSE(ImportLabels("cols.csv", text, "auto", true, imported, diagnostics));
+        ASSERT_EQ(diagnostics.size(), 1u);
+        EXPECT_EQ(diagnostics[0].where + " " + diagnostics[0].message, said);
+    }
     // An array past the device's end fails once, not once per element.
     diagnostics.clear();
     ASSERT_TRUE(ImportLabels("labels.csv", "name,type,device\nbig,Word [Signed](0..9999),D0\n", "auto", true, imported, diagnostics));

@@ -78,7 +78,8 @@ std::vector<Record> Records(const std::string& text, char separator)
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             continue;
         } else if (c == '\n') {
-            if (any || current.fields.size() > 1 || !current.fields[0].empty()) records.push_back(current);
+            // A line of nothing at all is no record (every character sets `any`).
+            if (any) records.push_back(current);
             current = Record{++line, {std::string()}};
             any = false;
         } else {
@@ -86,7 +87,7 @@ std::vector<Record> Records(const std::string& text, char separator)
             any = true;
         }
     }
-    if (any || current.fields.size() > 1 || !current.fields[0].empty()) records.push_back(current);
+    if (any) records.push_back(current);
     return records;
 }
 
